@@ -1,0 +1,136 @@
+#include "cookies/details.h"
+
+#include <array>
+#include <cstdint>
+
+namespace vesk::cookies {
+namespace {
+
+// Windows-1252 code points of the bytes 0x80 to 0x9F; 0 where the code page leaves a hole.
+constexpr std::array<std::uint16_t, 32> kCp1252High = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+constexpr char32_t kControlMark = 0x00B7;  // MIDDLE DOT
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// Length of the valid UTF-8 sequence at the start of `s` (1 to 4) and its code point, or 0 when
+// the bytes there are no valid sequence (overlong forms and surrogates included).
+std::size_t DecodeUtf8(std::string_view s, char32_t& c) {
+  const auto b0 = static_cast<unsigned char>(s[0]);
+  std::size_t length;
+  char32_t min;
+  if (b0 < 0x80) {
+    c = b0;
+    return 1;
+  } else if (b0 >= 0xC2 && b0 <= 0xDF) {
+    length = 2, c = b0 & 0x1F, min = 0x80;
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+    length = 3, c = b0 & 0x0F, min = 0x800;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+    length = 4, c = b0 & 0x07, min = 0x10000;
+  } else {
+    return 0;
+  }
+  if (s.size() < length) return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if ((b & 0xC0) != 0x80) return 0;
+    c = (c << 6) | (b & 0x3F);
+  }
+  if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
+  return length;
+}
+
+bool IsControl(char32_t c) { return (c < 0x20 && c != '\t') || (c >= 0x7F && c <= 0x9F); }
+
+}  // namespace
+
+// The file is read as comma- and line-separated fields that are shown joined with nothing
+// between them, so the text is the file with its delimiters taken out:
+//  - a field ends at a comma or a line end (CR LF, a lone CR or a lone LF); the delimiter is
+//    dropped, and nothing else is: blanks around a field and quotation marks stay;
+//  - a valid UTF-8 sequence shows as its character; any other byte as its Windows-1252
+//    character;
+//  - cookie files are binary: every control character (NUL and the others below 32 except TAB,
+//    DEL, and 0x80-0x9F, the holes of Windows-1252 among them) shows as a middle dot "·", so
+//    the view never stops early and keeps every printable character in its place.
+std::string CookieText(std::string_view bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const char b = bytes[i];
+    if (b == ',' || b == '\r' || b == '\n') {
+      ++i;
+      continue;
+    }
+    char32_t c;
+    std::size_t length = DecodeUtf8(bytes.substr(i), c);
+    if (length == 0) {
+      const auto byte = static_cast<unsigned char>(b);
+      c = byte >= 0x80 && byte <= 0x9F ? kCp1252High[byte - 0x80] : byte;
+      length = 1;
+    }
+    if (IsControl(c)) {
+      AppendUtf8(text, kControlMark);
+    } else if (c < 0x80) {
+      text += static_cast<char>(c);
+    } else {
+      AppendUtf8(text, c);
+    }
+    i += length;
+  }
+  return text;
+}
+
+std::optional<std::string> ReadCookieText(platform::System& system, const std::string& path) {
+  std::string bytes;
+  if (!system.ReadFileHead(path, kMaxShownBytes, bytes).ok()) return std::nullopt;
+  return CookieText(bytes);
+}
+
+std::vector<std::string> SplitPath(const std::string& path, char separator) {
+  std::vector<std::string> parts;
+  if (path.empty()) return parts;
+  std::size_t start = 0;
+  while (true) {
+    const auto at = path.find(separator, start);
+    if (at == std::string::npos) {
+      parts.push_back(path.substr(start));
+      return parts;
+    }
+    parts.push_back(path.substr(start, at - start));
+    start = at + 1;
+  }
+}
+
+std::size_t CharacterCount(std::string_view text) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < text.size(); ++count) {
+    char32_t c;
+    const std::size_t length = DecodeUtf8(text.substr(i), c);
+    i += length == 0 ? 1 : length;
+  }
+  return count;
+}
+
+}  // namespace vesk::cookies

@@ -1,0 +1,104 @@
+#pragma once
+
+// The operating system as the rest of the program sees it. Paths are byte strings: on POSIX
+// exactly the bytes the file system holds, on Windows UTF-8 (converted to UTF-16 only at the API).
+// No native type appears here; posix.cpp or win32.cpp is chosen by the build.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace vesk::platform {
+
+#ifdef _WIN32
+inline constexpr char kSeparator = '\\';
+#else
+inline constexpr char kSeparator = '/';
+#endif
+
+// Outcome of an operation: 0 for success, otherwise the operating system's error code.
+struct Result {
+  int error = 0;
+  bool ok() const { return error == 0; }
+};
+
+struct FolderEntry {
+  std::string name;  // without any folder
+  bool isDirectory = false;
+  // A link or junction that leads to a folder: it carries the directory flag, but a scan must
+  // not enter it, so that it never loops and never leaves the tree.
+  bool isLink = false;
+};
+
+// Identity of an open folder (device and inode on POSIX), used to notice a folder that is
+// reached again below itself, as a bind mount can make.
+struct FolderId {
+  std::uint64_t device = 0;
+  std::uint64_t node = 0;
+  bool operator==(const FolderId&) const = default;
+};
+
+// One open folder enumeration; closed when destroyed.
+class Folder {
+ public:
+  virtual ~Folder() = default;
+  // The next entry ("." and ".." included where the system reports them); false when the
+  // listing has run out.
+  virtual bool Next(FolderEntry& entry) = 0;
+  // Identity of this folder, where the system has one.
+  virtual std::optional<FolderId> Id() const = 0;
+  // Opens the subfolder `name` of this folder, whose full path is `fullPath`; nullptr when it
+  // cannot be enumerated.
+  virtual std::unique_ptr<Folder> OpenChild(const std::string& name, const std::string& fullPath,
+                                            const std::string& pattern) = 0;
+};
+
+struct Version {
+  int major = 0;
+  int minor = 0;
+  int revision = 0;
+};
+
+// Every operating-system operation the program uses. Tests replace single operations by
+// deriving from the native implementation.
+class System {
+ public:
+  virtual ~System() = default;
+
+  // The value of an environment variable; an unset variable reads as empty.
+  virtual std::string GetEnv(const std::string& name) = 0;
+
+  // Opens the enumeration of `folder` (which ends with the separator) with a name pattern
+  // ("*.*" matches every name); nullptr when the folder cannot be enumerated.
+  virtual std::unique_ptr<Folder> OpenFolder(const std::string& folder,
+                                             const std::string& pattern) = 0;
+
+  // Reads at most `maxBytes` from the start of a regular file into `bytes`. Never blocks on a
+  // FIFO, socket or device: anything but a regular file fails.
+  virtual Result ReadFileHead(const std::string& path, std::size_t maxBytes,
+                              std::string& bytes) = 0;
+
+  // The length in bytes of a regular file; nullopt when it has gone or is no regular file.
+  virtual std::optional<std::int64_t> FileLength(const std::string& path) = 0;
+
+  // Deletes exactly the named file: no wildcards, never a folder; a link is removed, not its
+  // target. A read-only file is refused. A file already gone counts as deleted.
+  virtual Result RemoveFile(const std::string& path) = 0;
+
+  // The name the program was started under, without folder and extension.
+  virtual std::string ExecutableName() = 0;
+
+  virtual Version ProgramVersion() = 0;
+};
+
+// The real operating system. `argv0` is what the program was started as (POSIX needs it for the
+// executable's name; Windows asks the system).
+System& Native();
+void SetStartName(const std::string& argv0);
+
+// Base name of a path without its extension (the part from the last dot of the base name, unless
+// that dot begins the name).
+std::string BaseNameWithoutExtension(const std::string& path);
+
+}  // namespace vesk::platform

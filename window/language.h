@@ -1,0 +1,31 @@
+#pragma once
+
+// The German and English texts. LangText has 101 slots, read by slot number when a text is
+// built; slots 0, 1, 10, 11, 20, 21, 22, 30, 40 and 50 are used, the others stay empty.
+
+#include <array>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace vesk::window {
+
+class Form1;
+
+namespace language {
+
+using Texts = std::array<std::string, 101>;
+
+// Fill LangText with the language's texts, set the window title to the title text (slot 50) and
+// set the captions of Label1, Check1 and KillCookie and the tool tip of List1.
+void SetGerman(Form1& form);
+void SetEnglish(Form1& form);
+
+// True when the executable's base name ends in "[GER]" in any case.
+bool StartsInGerman(const std::string& executableName);
+
+// "Vesk_" + version + five blanks + maker's host + six blanks + "*Freeware*".
+std::string TitleText(const platform::Version& version);
+
+}  // namespace language
+}  // namespace vesk::window
