@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs from Debian's packages whatever the build needs and is missing.
+#   install-deps.sh run    what building and running the Linux program needs
+#   install-deps.sh test   that, plus what the whole test suite needs (Xvfb, MinGW-w64, Wine)
+set -euo pipefail
+
+run_packages=(cmake g++ make libgtest-dev qt6-base-dev libgl-dev xdg-utils fonts-liberation fonts-dejavu-core)
+test_packages=(xvfb xauth xdotool x11-utils imagemagick googletest g++-mingw-w64-x86-64 wine64 wine)
+
+packages=("${run_packages[@]}")
+[ "${1:-run}" = test ] && packages+=("${test_packages[@]}")
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
