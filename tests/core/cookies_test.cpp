@@ -1,0 +1,205 @@
+// Reading a cookie for the text view, the parts of its path, and deleting cookie files.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "cookies/deletion.h"
+#include "cookies/details.h"
+#include "tests/core/test_support.h"
+
+namespace vesk::test {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(DetailsCookieText, DropsDelimitersAndShowsEveryOtherByte) {
+  const std::string dot = "\u00b7";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"a,b\r\nc", "abc"},
+      {"a\rb\nc\r\n,,", "abc"},
+      {" x , \"q\"\t", " x  \"q\"\t"},         // blanks, quotes and TAB stay
+      {"a\0b\0\0c"s, "a" + dot + "b" + dot + dot + "c"},  // NUL does not end the text
+      {"\x01\x1f\x7f", dot + dot + dot},
+      {"\xc3\xa4 \xe2\x82\xac \xf0\x9f\x98\x80", "ä € 😀"},  // valid UTF-8 as itself
+      {"\xc2\x85", dot},                       // a valid sequence that is a control character
+      {"\x80", "€"},
+      {"\xe4x", "äx"},
+      {"\x9f\xff", "Ÿÿ"},
+      {"\x81\x8d\x8f\x90\x9d", dot + dot + dot + dot + dot},  // the holes of Windows-1252
+      {"\xc0\xaf", "À¯"},                      // overlong "/"
+      {"\xe0\x80\xaf", "à€¯"},                 // overlong, three bytes
+      {"\xed\xa0\x80", "í\u00a0€"},            // a surrogate
+      {"\xf4\x90\x80\x80", "ô" + dot + "€€"},  // beyond U+10FFFF
+      {"ab\xc3", "abÃ"},                       // a sequence cut off at the end
+      {"\xc3,\xa4", "Ã¤"},                     // a comma inside a sequence breaks it
+      {"", ""},
+  };
+  for (const auto& [bytes, text] : cases) EXPECT_EQ(cookies::CookieText(bytes), text) << bytes;
+}
+
+TEST(DetailsSplitPath, EveryPartCounts) {
+  using Parts = std::vector<std::string>;
+  const std::vector<std::pair<std::string, Parts>> cases = {
+      {"", {}},
+      {"a", {"a"}},
+      {"/x/y/z.sol", {"", "x", "y", "z.sol"}},
+      {"a//b/", {"a", "", "b", ""}},
+      {"/", {"", ""}},
+      {" a /b ", {" a ", "b "}},
+  };
+  for (const auto& [path, parts] : cases) EXPECT_EQ(cookies::SplitPath(path, '/'), parts) << path;
+}
+
+TEST(DetailsCharacterCount, CountsCodePointsAndStrayBytes) {
+  const std::vector<std::pair<std::string, std::size_t>> cases = {
+      {"", 0},       {"a.de", 4},    {"ä.de", 4},        {"müll.de", 7}, {"😀€", 2},
+      {"\xff\xfe", 2}, {"\xe2\x82", 2}, {"\xc0\xaf", 2},  {"\xed\xa0\x80", 3}};
+  for (const auto& [text, count] : cases) EXPECT_EQ(cookies::CharacterCount(text), count) << text;
+}
+
+TEST(DetailsRead, ReadsRegularFilesAndRefusesEverythingElse) {
+  TempDir tmp;
+  WriteFile(tmp / "a.sol", "x,y\n\0z"s);
+  MakeFolders(tmp / "folder.sol");
+  PlatformWrapper system;
+  EXPECT_EQ(cookies::ReadCookieText(system, tmp / "a.sol"), "xy\u00b7z");
+  EXPECT_EQ(cookies::ReadCookieText(system, tmp / "folder.sol"), std::nullopt);
+  EXPECT_EQ(cookies::ReadCookieText(system, tmp / "gone.sol"), std::nullopt);
+  EXPECT_EQ(cookies::ReadCookieText(system, ""), std::nullopt);
+}
+
+TEST(DetailsRead, FifoIsRefusedWithoutBlocking) {
+  TempDir tmp;
+  const std::string fifo = tmp / "pipe.sol";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  // The reader runs on its own thread so that a reader that blocks fails the test instead of
+  // hanging it; opening the other end then releases the reader.
+  auto result = std::make_shared<std::promise<std::optional<std::string>>>();
+  auto done = result->get_future();
+  std::thread([result, fifo] {
+    PlatformWrapper system;
+    result->set_value(cookies::ReadCookieText(system, fifo));
+  }).detach();
+  if (done.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+    ADD_FAILURE() << "reading a FIFO blocked";
+    const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) close(writer);
+    done.wait();
+    return;
+  }
+  EXPECT_EQ(done.get(), std::nullopt);
+}
+
+TEST(DetailsRead, ShowsOnlyTheStartOfAHugeFile) {
+  TempDir tmp;
+  const std::string path = tmp / "huge.sol";
+  WriteFile(path);
+  const int fd = open(path.c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0);
+  // Sparse: zeros everywhere except a mark on each side of the limit.
+  ASSERT_EQ(ftruncate(fd, 17 << 20), 0);
+  ASSERT_EQ(pwrite(fd, "X", 1, static_cast<off_t>(cookies::kMaxShownBytes - 1)), 1);
+  ASSERT_EQ(pwrite(fd, "Y", 1, static_cast<off_t>(cookies::kMaxShownBytes)), 1);
+  close(fd);
+
+  PlatformWrapper system;
+  const auto text = cookies::ReadCookieText(system, path);
+  ASSERT_TRUE(text.has_value());
+  EXPECT_EQ(cookies::CharacterCount(*text), cookies::kMaxShownBytes);
+  EXPECT_EQ(text->back(), 'X');
+  EXPECT_EQ(text->find('Y'), std::string::npos);
+  EXPECT_EQ(system.FileLength(path), std::int64_t{17} << 20);
+}
+
+// What one RemoveFile call does to one kind of entry.
+struct RemovalCase {
+  const char* name;
+  std::function<void(const TempDir&)> make;  // creates "target" (and whatever it needs)
+  bool removed;                              // the call succeeds and "target" is gone
+  std::vector<std::string> kept;             // other entries that must survive
+};
+
+TEST(DeletionRemoveFile, DeletesExactlyTheNamedFile) {
+  const std::vector<RemovalCase> cases = {
+      {"regular file", [](const TempDir& t) { WriteFile(t / "target", "x"); }, true, {}},
+      {"owner-writable only", [](const TempDir& t) {
+         WriteFile(t / "target");
+         chmod((t / "target").c_str(), 0200);
+       }, true, {}},
+      {"read-only file", [](const TempDir& t) {
+         WriteFile(t / "target");
+         chmod((t / "target").c_str(), 0444);
+       }, false, {}},
+      {"already gone", [](const TempDir&) {}, true, {}},
+      {"link to a file", [](const TempDir& t) {
+         WriteFile(t / "real.sol", "keep");
+         symlink("real.sol", (t / "target").c_str());
+       }, true, {"real.sol"}},
+      {"link to a read-only file", [](const TempDir& t) {
+         WriteFile(t / "real.sol");
+         chmod((t / "real.sol").c_str(), 0444);
+         symlink("real.sol", (t / "target").c_str());
+       }, true, {"real.sol"}},
+      {"link to a folder", [](const TempDir& t) {
+         WriteFile(t / "dir/in.sol");
+         symlink("dir", (t / "target").c_str());
+       }, true, {"dir/in.sol"}},
+      {"folder", [](const TempDir& t) { MakeFolders(t / "target"); }, false, {}},
+      {"FIFO", [](const TempDir& t) { mkfifo((t / "target").c_str(), 0644); }, false, {}},
+  };
+  for (const auto& c : cases) {
+    TempDir tmp;
+    c.make(tmp);
+    const bool existed = Exists(tmp / "target");
+    const bool ok = platform::Native().RemoveFile(tmp / "target").ok();
+    EXPECT_EQ(ok, c.removed) << c.name;
+    EXPECT_EQ(Exists(tmp / "target"), existed && !c.removed) << c.name;
+    for (const auto& other : c.kept) EXPECT_TRUE(Exists(tmp / other)) << c.name << ": " << other;
+  }
+}
+
+TEST(DeletionRemoveFile, TakesNoWildcardsAndKeepsNameBytes) {
+  TempDir tmp;
+  const std::vector<std::string> names = {"a*.sol", "ab.sol", "a?.sol", "ac.sol", "\xff\xfe.sol", "\xff.sol", "*"};
+  for (const auto& name : names) WriteFile(tmp / name);
+  for (const std::string victim : {"a*.sol", "a?.sol", "\xff\xfe.sol"}) {
+    EXPECT_TRUE(platform::Native().RemoveFile(tmp / victim).ok()) << victim;
+  }
+  EXPECT_TRUE(platform::Native().RemoveFile(tmp / "*.sol").ok());  // names nothing: already gone
+  for (const auto& name : names) {
+    const bool victim = name == "a*.sol" || name == "a?.sol" || name == "\xff\xfe.sol";
+    EXPECT_EQ(Exists(tmp / name), !victim) << name;
+  }
+}
+
+TEST(DeletionDeleteCookieFiles, SkipsFailuresAndCountsTheRest) {
+  TempDir tmp;
+  WriteFile(tmp / "a.sol");
+  WriteFile(tmp / "ro.sol");
+  chmod((tmp / "ro.sol").c_str(), 0444);
+  WriteFile(tmp / "dir.sol/in.sol");
+  WriteFile(tmp / "refused.sol");
+  WriteFile(tmp / "z.sol");
+  PlatformWrapper system;
+  system.refusedRemovals = {tmp / "refused.sol"};
+  const std::vector<std::string> paths = {tmp / "a.sol",       tmp / "ro.sol", tmp / "gone.sol", tmp / "dir.sol",
+                                          tmp / "refused.sol", tmp / "z.sol"};
+  EXPECT_EQ(cookies::DeleteCookieFiles(paths, system), 3);  // a.sol, gone.sol, z.sol
+  EXPECT_EQ(system.removeCalls, paths);
+  EXPECT_FALSE(Exists(tmp / "a.sol"));
+  EXPECT_FALSE(Exists(tmp / "z.sol"));
+  EXPECT_TRUE(Exists(tmp / "ro.sol"));
+  EXPECT_TRUE(Exists(tmp / "dir.sol/in.sol"));
+  EXPECT_TRUE(Exists(tmp / "refused.sol"));
+  EXPECT_EQ(cookies::DeleteCookieFiles({}, system), 0);
+}
+
+}  // namespace
+}  // namespace vesk::test

@@ -1,0 +1,432 @@
+// Form1 against fake controls, over a cookie store in a temporary folder.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "tests/core/test_support.h"
+#include "window/form1.h"
+
+namespace vesk::test {
+namespace {
+
+using window::PopupMenu;
+
+// Built from its pieces on purpose: the title is part of what users and scripts see.
+const std::string kTitle = std::string("Vesk_") + "0.5.2" + "     " + "vesk.example.org" + "      " + "*Freeware*";
+const std::string kStoreSuffix = "/macromedia/flash player/#sharedobjects/";
+
+// One window with its fakes and a platform whose APPDATA points at `appData`.
+struct Rig {
+  explicit Rig(const std::string& appData, const std::string& executable = "vesk") {
+    system.env["APPDATA"] = appData;
+    system.executableName = executable;
+  }
+  PlatformWrapper system;
+  FakeControls fakes;
+  FakeShell shell;
+  window::Form1 form{fakes.Bundle(), system, shell};
+};
+
+std::vector<std::string> Sorted(std::vector<std::string> v) {
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+class Form1Test : public ::testing::Test {
+ protected:
+  TempDir tmp;
+  const std::string appData = tmp / "appdata";
+  const std::string store = appData + kStoreSuffix;
+  Rig rig{appData};
+  FakeControls& c = rig.fakes;
+  window::Form1& form = rig.form;
+  PlatformWrapper& system = rig.system;
+
+  // Creates a cookie below the store and returns its path.
+  std::string Cookie(const std::string& relative, const std::string& bytes = "x") {
+    WriteFile(store + relative, bytes);
+    return store + relative;
+  }
+  std::vector<std::string> Cookies(int count) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < count; ++i) paths.push_back(Cookie("K7Q2/site" + std::to_string(i) + ".example/c.sol"));
+    return paths;
+  }
+  // A user click on the item naming `path`, as the toolkit reports it.
+  void Show(const std::string& path) {
+    const int index = c.List1.IndexOf(path);
+    ASSERT_GE(index, 0) << path;
+    c.List1.ClickItem(index);
+    form.List1_Click();
+  }
+};
+
+TEST_F(Form1Test, StartUpEmptiesViewsListsCookiesAndSetsTitle) {
+  const auto a = Cookie("K7Q2/site.example/a.sol");
+  const auto b = Cookie("K7Q2/other.example/b.SOL");
+  Cookie("K7Q2/other.example/notes.txt");
+  WriteFile(appData + "/outside/c.sol");
+  c.Text1.text = "Text1";
+  c.List1.AddItem("stale");
+  std::vector<bool> busyWhileScanning;
+  system.onOpenFolder = [&](const std::string&) { busyWhileScanning.push_back(c.form.busy); };
+
+  form.Form_Load();
+
+  EXPECT_EQ(c.Text1.text, "");
+  EXPECT_EQ(Sorted(c.List1.items), Sorted({a, b}));
+  EXPECT_EQ(c.List1.SelCount(), 0);
+  EXPECT_EQ(form.ScanRoot, store);
+  EXPECT_EQ(c.form.title, kTitle);
+  EXPECT_EQ(form.LangText[0], "Select cookies first.");
+  ASSERT_FALSE(busyWhileScanning.empty());
+  EXPECT_EQ(std::count(busyWhileScanning.begin(), busyWhileScanning.end(), false), 0);
+  EXPECT_EQ(c.form.busyHistory, (std::vector<bool>{true, false}));
+}
+
+TEST_F(Form1Test, StartUpLanguageFollowsExecutableName) {
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {"vesk", false},       {"vesk[GER]", true}, {"VESK[ger]", true}, {"[GER]", true}, {"vesk[Ger]", true},
+      {"vesk[GER]x", false}, {"GER]", false},     {"", false},         {"[GER] vesk", false}};
+  for (const auto& [name, german] : cases) {
+    Rig r(appData, name);
+    r.form.Form_Load();
+    EXPECT_EQ(r.form.LangText[0], german ? "Zuerst Cookies auswählen." : "Select cookies first.") << name;
+    EXPECT_EQ(r.fakes.Check1.caption, german ? "erweitertes suchen" : "deeper scan") << name;
+    EXPECT_EQ(r.fakes.form.title, kTitle) << name;
+  }
+}
+
+TEST_F(Form1Test, ListEventsWriteTheCountIntoTheTitle) {
+  Cookies(3);
+  form.Form_Load();
+  const std::vector<std::pair<const char*, std::function<void()>>> events = {
+      {"List1 mouse up", [&] { form.List1_MouseUp(window::kLeftButton, 0, 10, 10); }},
+      {"List1 left down", [&] { form.List1_MouseDown(window::kLeftButton, 0, 10, 10); }},
+      {"List1 middle down", [&] { form.List1_MouseDown(window::kMiddleButton, 0, 10, 10); }},
+      {"List2 left down", [&] { form.List2_MouseDown(window::kLeftButton, 0, 10, 10); }},
+      {"List1 arrow key", [&] { form.List1_KeyDown(40, window::kShiftMask); }},
+  };
+  int selected = 0;
+  for (const auto& [name, event] : events) {
+    std::vector<int> indexes;
+    for (int i = 0; i < selected; ++i) indexes.push_back(i);
+    c.List1.UserSelect(indexes);
+    c.form.title = "";
+    event();
+    EXPECT_EQ(c.form.title, kTitle + " [3/" + std::to_string(selected) + "]") << name;
+    EXPECT_TRUE(c.form.popups.empty()) << name;
+    selected = (selected + 1) % 4;
+  }
+}
+
+TEST_F(Form1Test, CtrlAloneWithASelectsAllWhileTheListIsHidden) {
+  Cookies(3);
+  form.Form_Load();
+  const std::vector<std::pair<int, bool>> cases = {{window::kCtrlMask, true},
+                                                   {0, false},
+                                                   {window::kShiftMask, false},
+                                                   {window::kCtrlMask | window::kShiftMask, false},
+                                                   {window::kCtrlMask | window::kAltMask, false}};
+  for (const auto& [shift, selectsAll] : cases) {
+    c.List1.UserSelect({});
+    c.List1.visibleWhileSelecting.clear();
+    form.List1_KeyDown(window::kKeyA, shift);
+    const int expected = selectsAll ? 3 : 0;
+    EXPECT_EQ(c.List1.SelCount(), expected) << shift;
+    EXPECT_EQ(c.form.title, kTitle + " [3/" + std::to_string(expected) + "]") << shift;
+    EXPECT_TRUE(c.List1.visible) << shift;
+    EXPECT_EQ(c.List1.visibleWhileSelecting.empty(), !selectsAll) << shift;
+    for (const bool visible : c.List1.visibleWhileSelecting) EXPECT_FALSE(visible) << shift;
+  }
+}
+
+TEST_F(Form1Test, CtrlAOnAnEmptyList) {
+  form.Form_Load();
+  ASSERT_EQ(c.List1.ListCount(), 0);
+  form.List1_KeyDown(window::kKeyA, window::kCtrlMask);
+  EXPECT_EQ(c.form.title, kTitle + " [0/0]");
+  EXPECT_TRUE(c.List1.visible);
+}
+
+TEST_F(Form1Test, CheckBoxSwitchesRootAndBack) {
+  const auto inside = Cookies(2);
+  const std::string outside = appData + "/elsewhere/x.sol";
+  WriteFile(outside);
+  form.Form_Load();
+  const std::string startRoot = form.ScanRoot;
+
+  Show(inside[0]);
+  c.Check1.value = 1;
+  form.Check1_Click();
+  EXPECT_EQ(form.ScanRoot, appData + "/");
+  EXPECT_EQ(Sorted(c.List1.items), Sorted({inside[0], inside[1], outside}));
+  EXPECT_EQ(c.form.title, kTitle + " [3/0]");
+  EXPECT_TRUE(c.List2.items.empty());
+  EXPECT_EQ(c.Text1.text, "");
+
+  Show(outside);
+  ASSERT_FALSE(c.List2.items.empty());
+  c.Check1.value = 0;
+  form.Check1_Click();
+  EXPECT_EQ(form.ScanRoot, startRoot);
+  EXPECT_EQ(Sorted(c.List1.items), Sorted(inside));
+  EXPECT_TRUE(c.List2.items.empty());
+  EXPECT_EQ(c.Text1.text, "");
+  EXPECT_EQ(c.form.title, kTitle + " [2/0]");
+  EXPECT_EQ(c.form.busyHistory, (std::vector<bool>{true, false, true, false, true, false}));
+}
+
+TEST_F(Form1Test, LanguageButtonsDropTheCountAndOtherIndexesDoNothing) {
+  Cookies(2);
+  form.Form_Load();
+  form.List1_MouseUp(window::kLeftButton, 0, 0, 0);
+  ASSERT_EQ(c.form.title, kTitle + " [2/0]");
+
+  const auto texts = form.LangText;
+  for (const int index : {5, -1, 2}) form.Command1_Click(index);
+  EXPECT_EQ(c.form.title, kTitle + " [2/0]");
+  EXPECT_EQ(form.LangText, texts);
+  EXPECT_EQ(c.Label1.caption, "Visit Adobe Settings Manager");
+
+  form.Command1_Click(0);
+  EXPECT_EQ(c.form.title, kTitle);
+  EXPECT_EQ(form.LangText[0], "Zuerst Cookies auswählen.");
+  form.List1_MouseUp(window::kLeftButton, 0, 0, 0);
+  form.Command1_Click(1);
+  EXPECT_EQ(c.form.title, kTitle);
+  EXPECT_EQ(form.LangText, texts);
+}
+
+TEST_F(Form1Test, ClickShowsRowsTextAndVisitCaptionInEachLanguage) {
+  struct Case {
+    const char* executable;
+    const char* file;
+    const char* from;
+    const char* visit;
+  };
+  for (const auto& lang : {Case{"vesk", "File\t", "From\t", "visit "}, Case{"vesk[GER]", "Datei\t", "Von\t", "besuche "}}) {
+    Rig r(appData, lang.executable);
+    const auto path = Cookie("K7Q2/site.example/a.sol", "a,b\r\nc");
+    r.form.Form_Load();
+    const int index = r.fakes.List1.IndexOf(path);
+    ASSERT_GE(index, 0);
+    r.fakes.List1.ClickItem(index);
+    r.form.List1_Click();
+    EXPECT_EQ(r.fakes.Text1.text, "abc");
+    EXPECT_EQ(r.fakes.List2.items,
+              (std::vector<std::string>{lang.file + std::string("a.sol"), lang.from + std::string("site.example"),
+                                        "Bytes\t6"}));
+    EXPECT_EQ(r.form.VisitTarget, "site.example");
+    EXPECT_EQ(r.fakes.VisitHomepage.caption, lang.visit + std::string("site.example"));
+  }
+}
+
+TEST_F(Form1Test, EachStepOfShowingStandsAlone) {
+  const auto gone = Cookie("K7Q2/gone.example/a.sol", "data");
+  const auto empty = Cookie("K7Q2/empty.example/e.sol", "");
+  const auto locked = Cookie("K7Q2/locked.example/l.sol", "secret");
+  system.refusedReads = {locked};
+  form.Form_Load();
+
+  Show(empty);
+  EXPECT_EQ(c.Text1.text, "");
+  EXPECT_EQ(c.List2.items, (std::vector<std::string>{"File\te.sol", "From\tempty.example", "Bytes\t0"}));
+
+  unlink(gone.c_str());
+  c.Text1.text = "old";
+  Show(gone);
+  EXPECT_EQ(c.Text1.text, "");
+  EXPECT_EQ(c.List2.items, (std::vector<std::string>{"File\ta.sol", "From\tgone.example"}));
+  EXPECT_EQ(c.VisitHomepage.caption, "visit gone.example");
+
+  Show(locked);
+  EXPECT_EQ(c.Text1.text, "");
+  EXPECT_EQ(c.List2.items, (std::vector<std::string>{"File\tl.sol", "From\tlocked.example", "Bytes\t6"}));
+
+  c.List1.current = -1;  // no current item: the views are emptied and stay so
+  form.List1_Click();
+  EXPECT_TRUE(c.List2.items.empty());
+  EXPECT_EQ(form.VisitTarget, "locked.example");
+}
+
+TEST_F(Form1Test, ShownRowsKeepTheirLanguageUntilTheNextClick) {
+  const auto path = Cookie("K7Q2/site.example/a.sol", "abc");
+  form.Form_Load();
+  Show(path);
+  const auto rows = c.List2.items;
+  form.Command1_Click(0);
+  EXPECT_EQ(c.List2.items, rows);
+  EXPECT_EQ(c.VisitHomepage.caption, "visit site.example");
+  form.List1_Click();
+  EXPECT_EQ(c.List2.items, (std::vector<std::string>{"Datei\ta.sol", "Von\tsite.example", "Bytes\t3"}));
+  EXPECT_EQ(c.VisitHomepage.caption, "besuche site.example");
+}
+
+TEST_F(Form1Test, VisitTargetAndCaptionOutliveRescanAndDeletion) {
+  const auto shown = Cookie("K7Q2/site.example/a.sol");
+  Cookie("K7Q2/next.example/b.sol");
+  form.Form_Load();
+  Show(shown);
+  form.Check1_Click();
+  EXPECT_EQ(form.VisitTarget, "site.example");
+  EXPECT_EQ(c.VisitHomepage.caption, "visit site.example");
+
+  c.List1.ClickItem(c.List1.IndexOf(shown));
+  c.form.answers = {window::kIdYes};
+  form.KillCookie_Click();
+  ASSERT_FALSE(Exists(shown));
+  EXPECT_EQ(form.VisitTarget, "site.example");
+  EXPECT_EQ(c.VisitHomepage.caption, "visit site.example");
+  EXPECT_TRUE(c.List2.items.empty());
+}
+
+TEST_F(Form1Test, DeletionWithNothingSelectedOnlyExplains) {
+  Cookies(2);
+  form.Form_Load();
+  const auto before = c.List1.items;
+  const auto late = Cookie("late.example/n.sol");  // a rescan would list it
+  form.KillCookie_Click();
+  EXPECT_EQ(c.form.boxes, (std::vector<MsgBoxCall>{{"Select cookies first.", 0, "Nothing to delete."}}));
+  EXPECT_EQ(c.List1.items, before);
+  EXPECT_EQ(c.form.title, kTitle);
+  EXPECT_TRUE(system.removeCalls.empty());
+
+  form.List1_KeyDown(window::kKeyDelete, 0);  // the key handler still counts afterwards
+  EXPECT_EQ(c.form.boxes.size(), 2u);
+  EXPECT_EQ(c.form.title, kTitle + " [2/0]");
+  EXPECT_TRUE(Exists(late));
+}
+
+TEST_F(Form1Test, AnythingButYesDeletesNothing) {
+  const auto paths = Cookies(5);
+  form.Form_Load();
+  for (const int answer : {window::kIdNo, window::kIdOk, 2}) {
+    c.List1.UserSelect({1, 4});
+    const auto chosen = c.List1.SelectedItems();
+    c.form.boxes.clear();
+    c.form.answers = {answer};
+    form.KillCookie_Click();
+    EXPECT_EQ(c.form.boxes, (std::vector<MsgBoxCall>{{"Delete selected cookies??", 292, "Delete flashcookie?"}}));
+    EXPECT_EQ(c.List1.SelectedItems(), chosen) << answer;
+    EXPECT_EQ(c.form.title, kTitle + " [5/2]") << answer;
+  }
+  for (const auto& path : paths) EXPECT_TRUE(Exists(path)) << path;
+  EXPECT_TRUE(system.removeCalls.empty());
+}
+
+TEST_F(Form1Test, YesDeletesExactlyTheSelectedItems) {
+  Cookies(5);
+  form.Form_Load();
+  const auto all = c.List1.items;
+  c.List1.UserSelect({1, 3});
+  c.form.answers = {window::kIdYes};
+  form.KillCookie_Click();
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(Exists(all[i]), i != 1 && i != 3) << all[i];
+  EXPECT_EQ(Sorted(c.List1.items), Sorted({all[0], all[2], all[4]}));
+  EXPECT_EQ(c.List1.SelCount(), 0);
+  EXPECT_EQ(c.form.title, kTitle + " [3/0]");
+}
+
+TEST_F(Form1Test, FilesThatCannotGoAreSkippedAndListedAgain) {
+  const auto readOnly = Cookie("ro.example/a.sol");
+  chmod(readOnly.c_str(), 0444);
+  const auto vanished = Cookie("gone.example/b.sol");
+  const auto plain = Cookies(2);
+  form.Form_Load();
+  unlink(vanished.c_str());
+  c.List1.UserSelect({0, 1, 2, 3});
+  c.form.answers = {window::kIdYes};
+  form.List1_KeyDown(window::kKeyDelete, 0);
+  EXPECT_TRUE(Exists(readOnly));
+  for (const auto& path : plain) EXPECT_FALSE(Exists(path)) << path;
+  EXPECT_EQ(c.List1.items, std::vector<std::string>{readOnly});
+  EXPECT_EQ(c.form.title, kTitle + " [1/0]");
+}
+
+TEST_F(Form1Test, RightPressOpensTheListsMenuAndOthersDoNot) {
+  Cookies(1);
+  form.Form_Load();
+  struct Case {
+    bool list1;
+    int button;
+    std::vector<PopupMenu> popups;
+  };
+  const std::vector<Case> cases = {{true, window::kRightButton, {PopupMenu::List1}},
+                                   {true, window::kLeftButton, {}},
+                                   {true, window::kMiddleButton, {}},
+                                   {false, window::kRightButton, {PopupMenu::List2}},
+                                   {false, window::kLeftButton, {}},
+                                   {false, window::kMiddleButton, {}}};
+  for (const auto& k : cases) {
+    c.form.popups.clear();
+    c.form.title = "";
+    k.list1 ? form.List1_MouseDown(k.button, 0, 5, 5) : form.List2_MouseDown(k.button, 0, 5, 5);
+    EXPECT_EQ(c.form.popups, k.popups) << k.list1 << " " << k.button;
+    EXPECT_EQ(c.form.title, kTitle + " [1/0]");
+  }
+}
+
+TEST_F(Form1Test, KillCookieFromTheMenuDeletesTheSelectionThatStood) {
+  Cookies(3);
+  form.Form_Load();
+  const auto all = c.List1.items;
+  c.List1.UserSelect({0, 2});
+  c.form.answers = {window::kIdYes};
+  c.form.onPopup = [&](PopupMenu menu) {
+    if (menu == PopupMenu::List1) form.KillCookie_Click();
+  };
+  form.List1_MouseDown(window::kRightButton, 0, 5, 5);
+  EXPECT_FALSE(Exists(all[0]));
+  EXPECT_TRUE(Exists(all[1]));
+  EXPECT_FALSE(Exists(all[2]));
+  EXPECT_EQ(c.form.title, kTitle + " [1/0]");
+}
+
+TEST_F(Form1Test, VisitHomepageOpensOnlyLongerNamesAsWebAddresses) {
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+      {"", {}},
+      {"a.de", {}},
+      {"ä.de", {}},  // five bytes, four characters
+      {"ab.de", {"http://ab.de"}},
+      {"a b.example", {"http://a%20b.example"}},
+      {"müller.de", {"http://m%C3%BCller.de"}},
+      {"x/../y:z", {"http://x%2F..%2Fy%3Az"}},
+      {"-_.~Az9", {"http://-_.~Az9"}},
+      {"calc?&#", {"http://calc%3F%26%23"}},
+  };
+  for (const auto& [target, opened] : cases) {
+    rig.shell.opened.clear();
+    form.VisitTarget = target;
+    form.VisitHomepage_Click();
+    EXPECT_EQ(rig.shell.opened, opened) << target;
+  }
+
+  rig.shell.opened.clear();
+  const auto path = Cookie("K7Q2/www.site.example/a.sol");
+  form.Form_Load();
+  Show(path);
+  form.VisitHomepage_Click();
+  EXPECT_EQ(rig.shell.opened, std::vector<std::string>{"http://www.site.example"});
+}
+
+TEST_F(Form1Test, LabelOpensTheSettingsPageOfTheLanguageAndExitUnloads) {
+  form.Form_Load();
+  form.Label1_Click();
+  form.Command1_Click(0);
+  form.Label1_Click();
+  const std::string page = "http://www.macromedia.com/support/documentation/";
+  EXPECT_EQ(rig.shell.opened, (std::vector<std::string>{page + "en/flashplayer/help/settings_manager02.html",
+                                                         page + "de/flashplayer/help/settings_manager02.html"}));
+  EXPECT_FALSE(c.form.unloaded);
+  form.Command2_Click();
+  EXPECT_TRUE(c.form.unloaded);
+}
+
+}  // namespace
+}  // namespace vesk::test

@@ -1,0 +1,242 @@
+#include "tests/core/test_support.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace vesk::test {
+namespace {
+
+std::string WithoutTrailingSeparator(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+// Removes `name` below the open folder `parent`, going down through open descriptors so that
+// no full path is ever built.
+void RemoveAt(int parent, const std::string& name) {
+  struct stat st {};
+  if (fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+  if (!S_ISDIR(st.st_mode)) {
+    unlinkat(parent, name.c_str(), 0);
+    return;
+  }
+  const int fd = openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return;
+  fchmod(fd, 0700);  // a test may have taken the rights away
+  DIR* dir = fdopendir(fd);
+  if (dir == nullptr) {
+    close(fd);
+    return;
+  }
+  std::vector<std::string> names;
+  while (const dirent* d = readdir(dir)) {
+    const std::string child = d->d_name;
+    if (child != "." && child != "..") names.push_back(child);
+  }
+  for (const auto& child : names) RemoveAt(dirfd(dir), child);
+  closedir(dir);
+  unlinkat(parent, name.c_str(), AT_REMOVEDIR);
+}
+
+class WrappedFolder final : public platform::Folder {
+ public:
+  WrappedFolder(PlatformWrapper& owner, std::unique_ptr<platform::Folder> inner)
+      : owner_(owner), inner_(std::move(inner)) {}
+  bool Next(platform::FolderEntry& entry) override { return inner_->Next(entry); }
+  std::optional<platform::FolderId> Id() const override { return inner_->Id(); }
+  std::unique_ptr<platform::Folder> OpenChild(const std::string& name, const std::string& fullPath,
+                                              const std::string& pattern) override {
+    if (owner_.onOpenFolder) owner_.onOpenFolder(fullPath);
+    if (owner_.Refused(fullPath)) return nullptr;
+    return owner_.Wrap(inner_->OpenChild(name, fullPath, pattern));
+  }
+
+ private:
+  PlatformWrapper& owner_;
+  std::unique_ptr<platform::Folder> inner_;
+};
+
+}  // namespace
+
+TempDir::TempDir() {
+  char name[] = "/tmp/vesk-test-XXXXXX";
+  if (mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = name;
+}
+
+TempDir::~TempDir() { RemoveTree(path_); }
+
+void RemoveTree(const std::string& path) { RemoveAt(AT_FDCWD, path); }
+
+void MakeFolders(const std::string& path) {
+  for (std::size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
+    const std::string part = path.substr(0, at);
+    if (!part.empty() && mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
+      throw std::runtime_error("mkdir failed: " + part);
+    }
+    if (at == std::string::npos) return;
+  }
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  const auto slash = path.rfind('/');
+  if (slash != std::string::npos && slash > 0) MakeFolders(path.substr(0, slash));
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) throw std::runtime_error("cannot create " + path);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) {
+      close(fd);
+      throw std::runtime_error("cannot write " + path);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  close(fd);
+}
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0;
+}
+
+std::string PlatformWrapper::GetEnv(const std::string& name) {
+  const auto it = env.find(name);
+  return it == env.end() ? std::string() : it->second;
+}
+
+bool PlatformWrapper::Refused(const std::string& folder) const {
+  const std::string wanted = WithoutTrailingSeparator(folder);
+  for (const auto& refused : refusedFolders) {
+    if (WithoutTrailingSeparator(refused) == wanted) return true;
+  }
+  return false;
+}
+
+std::unique_ptr<platform::Folder> PlatformWrapper::Wrap(std::unique_ptr<platform::Folder> folder) {
+  if (!folder) return nullptr;
+  return std::make_unique<WrappedFolder>(*this, std::move(folder));
+}
+
+std::unique_ptr<platform::Folder> PlatformWrapper::OpenFolder(const std::string& folder,
+                                                              const std::string& pattern) {
+  if (onOpenFolder) onOpenFolder(folder);
+  if (Refused(folder)) return nullptr;
+  return Wrap(platform::Native().OpenFolder(folder, pattern));
+}
+
+platform::Result PlatformWrapper::ReadFileHead(const std::string& path, std::size_t maxBytes,
+                                               std::string& bytes) {
+  if (refusedReads.count(path) != 0) {
+    bytes.clear();
+    return {EACCES};
+  }
+  return platform::Native().ReadFileHead(path, maxBytes, bytes);
+}
+
+std::optional<std::int64_t> PlatformWrapper::FileLength(const std::string& path) {
+  return platform::Native().FileLength(path);
+}
+
+platform::Result PlatformWrapper::RemoveFile(const std::string& path) {
+  removeCalls.push_back(path);
+  if (refuseAllRemovals || refusedRemovals.count(path) != 0) return {EACCES};
+  return platform::Native().RemoveFile(path);
+}
+
+platform::Version PlatformWrapper::ProgramVersion() { return platform::Native().ProgramVersion(); }
+
+void FakeList::Clear() {
+  items.clear();
+  selected.clear();
+  current = -1;
+}
+
+void FakeList::AddItem(const std::string& text) {
+  items.push_back(text);
+  selected.push_back(false);
+}
+
+std::string FakeList::List(int index) const {
+  return index >= 0 && index < ListCount() ? items[static_cast<std::size_t>(index)] : std::string();
+}
+
+bool FakeList::Selected(int index) const {
+  return index >= 0 && index < ListCount() && selected[static_cast<std::size_t>(index)];
+}
+
+void FakeList::SetSelected(int index, bool value) {
+  if (value) visibleWhileSelecting.push_back(visible);
+  if (index >= 0 && index < ListCount()) selected[static_cast<std::size_t>(index)] = value;
+}
+
+void FakeList::SelectAll() {
+  visibleWhileSelecting.push_back(visible);
+  ListBox::SelectAll();
+}
+
+int FakeList::SelCount() const {
+  int count = 0;
+  for (const bool s : selected) count += s ? 1 : 0;
+  return count;
+}
+
+void FakeList::ClickItem(int index) {
+  current = index;
+  for (int i = 0; i < ListCount(); ++i) selected[static_cast<std::size_t>(i)] = i == index;
+}
+
+void FakeList::UserSelect(const std::vector<int>& indexes) {
+  std::fill(selected.begin(), selected.end(), false);
+  for (const int i : indexes) {
+    if (i >= 0 && i < ListCount()) selected[static_cast<std::size_t>(i)] = true;
+    current = i;
+  }
+}
+
+int FakeList::IndexOf(const std::string& text) const {
+  for (int i = 0; i < ListCount(); ++i) {
+    if (items[static_cast<std::size_t>(i)] == text) return i;
+  }
+  return -1;
+}
+
+std::vector<std::string> FakeList::SelectedItems() const {
+  std::vector<std::string> result;
+  for (int i = 0; i < ListCount(); ++i) {
+    if (Selected(i)) result.push_back(List(i));
+  }
+  return result;
+}
+
+void FakeWindow::Popup(window::PopupMenu menu) {
+  popups.push_back(menu);
+  if (onPopup) onPopup(menu);
+}
+
+int FakeWindow::MsgBox(const std::string& text, int flags, const std::string& boxTitle) {
+  boxes.push_back({text, flags, boxTitle});
+  if (answers.empty()) return window::kIdOk;
+  const int answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+void FakeWindow::SetBusy(bool value) {
+  busy = value;
+  busyHistory.push_back(value);
+}
+
+window::Controls FakeControls::Bundle() {
+  return window::Controls{form,       List1,      Text1,    List2,  Check1,       Command1_0,
+                          Command1_1, Command2,   Label1,   KillCookie, VisitHomepage};
+}
+
+}  // namespace vesk::test

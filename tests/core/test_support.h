@@ -1,0 +1,214 @@
+#pragma once
+
+// Shared pieces of the core tests: a scratch folder on disk, a platform that forwards to the real
+// one except where a test replaces a single operation, and controls that remember what the window
+// logic did to them.
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "window/controls.h"
+
+namespace vesk::test {
+
+// A fresh folder below /tmp, removed with everything in it when the test ends. Removal works
+// relative to open folders, so trees deeper than PATH_MAX and read-only files go too.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  // The folder, without a trailing separator.
+  const std::string& Path() const { return path_; }
+  // Path() + "/" + relative.
+  std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+
+ private:
+  std::string path_;
+};
+
+// Writes `bytes` to `path`, creating every missing folder on the way.
+void WriteFile(const std::string& path, const std::string& bytes = "");
+void MakeFolders(const std::string& path);
+bool Exists(const std::string& path);  // without following a final link
+void RemoveTree(const std::string& path);
+
+// platform::Native() with single operations replaceable by a test.
+class PlatformWrapper : public platform::System {
+ public:
+  // Variables not in the map read as empty; nothing comes from the real environment.
+  std::map<std::string, std::string> env;
+  std::string executableName = "vesk";
+  // Folders (with or without trailing separator) whose enumeration is refused.
+  std::set<std::string> refusedFolders;
+  // Files whose removal is refused; refuseAllRemovals refuses every one.
+  std::set<std::string> refusedRemovals;
+  bool refuseAllRemovals = false;
+  // Files that cannot be read, as without access rights.
+  std::set<std::string> refusedReads;
+  // Runs before every folder is opened, root or child; gets the folder's path.
+  std::function<void(const std::string&)> onOpenFolder;
+  // Every path handed to RemoveFile, in order.
+  std::vector<std::string> removeCalls;
+
+  std::string GetEnv(const std::string& name) override;
+  std::unique_ptr<platform::Folder> OpenFolder(const std::string& folder,
+                                               const std::string& pattern) override;
+  platform::Result ReadFileHead(const std::string& path, std::size_t maxBytes,
+                                std::string& bytes) override;
+  std::optional<std::int64_t> FileLength(const std::string& path) override;
+  platform::Result RemoveFile(const std::string& path) override;
+  std::string ExecutableName() override { return executableName; }
+  platform::Version ProgramVersion() override;
+
+  // Wraps a real enumeration so that its children are checked against refusedFolders too.
+  std::unique_ptr<platform::Folder> Wrap(std::unique_ptr<platform::Folder> folder);
+  bool Refused(const std::string& folder) const;
+};
+
+// A control's geometry as the toolkit would hold it. `adjustHeight` lets a test play a toolkit
+// that does not apply a requested height exactly.
+struct MoveCall {
+  float left = 0;
+  std::optional<float> top, width, height;
+};
+
+template <class Base>
+class FakeGeometry : public Base {
+ public:
+  float left = 0, top = 0, width = 0, height = 0;
+  std::function<float(float)> adjustHeight;
+  std::vector<MoveCall> moves;
+
+  void Move(float l, std::optional<float> t = std::nullopt, std::optional<float> w = std::nullopt,
+            std::optional<float> h = std::nullopt) override {
+    moves.push_back({l, t, w, h});
+    left = l;
+    if (t) top = *t;
+    if (w) width = *w;
+    if (h) height = adjustHeight ? adjustHeight(*h) : *h;
+  }
+  float Width() const override { return width; }
+  float Height() const override { return height; }
+};
+
+using FakeControl = FakeGeometry<window::Control>;
+
+class FakeList : public FakeGeometry<window::ListBox> {
+ public:
+  std::vector<std::string> items;
+  std::vector<bool> selected;
+  int current = -1;
+  bool visible = true;
+  std::string toolTip;
+  // The visible flag at each moment an item was selected by the program (SelectAll or
+  // SetSelected), so a test can tell whether the list was hidden meanwhile.
+  std::vector<bool> visibleWhileSelecting;
+
+  void Clear() override;
+  void AddItem(const std::string& text) override;
+  int ListCount() const override { return static_cast<int>(items.size()); }
+  int ListIndex() const override { return current; }
+  std::string List(int index) const override;
+  bool Selected(int index) const override;
+  void SetSelected(int index, bool value) override;
+  void SelectAll() override;
+  int SelCount() const override;
+  void SetVisible(bool value) override { visible = value; }
+  void SetToolTip(const std::string& text) override { toolTip = text; }
+
+  // What a user click does: the item becomes current and the only selected one.
+  void ClickItem(int index);
+  // What Ctrl+clicks do: exactly these items selected, the last one current.
+  void UserSelect(const std::vector<int>& indexes);
+  int IndexOf(const std::string& text) const;  // -1 when absent
+  std::vector<std::string> SelectedItems() const;
+};
+
+class FakeText : public FakeGeometry<window::TextBox> {
+ public:
+  std::string text;
+  void SetText(const std::string& value) override { text = value; }
+};
+
+class FakeCheck : public FakeGeometry<window::CheckBox> {
+ public:
+  int value = 0;
+  std::string caption;
+  int Value() const override { return value; }
+  void SetCaption(const std::string& text) override { caption = text; }
+};
+
+class FakeLabel : public FakeGeometry<window::Label> {
+ public:
+  std::string caption;
+  void SetCaption(const std::string& text) override { caption = text; }
+};
+
+class FakeMenuItem : public window::MenuItem {
+ public:
+  std::string caption;
+  void SetCaption(const std::string& text) override { caption = text; }
+};
+
+struct MsgBoxCall {
+  std::string text;
+  int flags = 0;
+  std::string title;
+  bool operator==(const MsgBoxCall&) const = default;
+};
+
+class FakeWindow : public window::Window {
+ public:
+  std::string title;
+  float innerWidth = 0, innerHeight = 0;
+  std::deque<int> answers;  // given out in order; kIdOk once they run out
+  std::vector<MsgBoxCall> boxes;
+  std::vector<window::PopupMenu> popups;
+  std::function<void(window::PopupMenu)> onPopup;  // the item chosen while a menu is open
+  std::vector<bool> busyHistory;
+  bool busy = false;
+  bool unloaded = false;
+
+  void SetTitle(const std::string& text) override { title = text; }
+  float ScaleWidth() const override { return innerWidth; }
+  float ScaleHeight() const override { return innerHeight; }
+  void Popup(window::PopupMenu menu) override;
+  int MsgBox(const std::string& text, int flags, const std::string& title) override;
+  void SetBusy(bool value) override;
+  void Unload() override { unloaded = true; }
+};
+
+class FakeShell : public window::Shell {
+ public:
+  std::vector<std::string> opened;
+  void Open(const std::string& address) override { opened.push_back(address); }
+};
+
+// One set of fake controls, wired into a Controls bundle.
+struct FakeControls {
+  FakeWindow form;
+  FakeList List1;
+  FakeText Text1;
+  FakeList List2;
+  FakeCheck Check1;
+  FakeControl Command1_0;
+  FakeControl Command1_1;
+  FakeControl Command2;
+  FakeLabel Label1;
+  FakeMenuItem KillCookie;
+  FakeMenuItem VisitHomepage;
+
+  window::Controls Bundle();
+};
+
+}  // namespace vesk::test
