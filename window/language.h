@@ -21,6 +21,11 @@ using Texts = std::array<std::string, 101>;
 void SetGerman(Form1& form);
 void SetEnglish(Form1& form);
 
+// The popup items' captions from the window's design: the delete item's is replaced at start-up,
+// the visit item's stays until the first cookie is shown.
+inline constexpr const char* kDesignKillCookie = "Kill selected cookies";
+inline constexpr const char* kDesignVisitHomepage = "visit";
+
 // True when the executable's base name ends in "[GER]" in any case.
 bool StartsInGerman(const std::string& executableName);
 

@@ -1,0 +1,233 @@
+#!/usr/bin/env python3
+"""The real program under its own X server, driven with xdotool like a user would.
+
+Exit code 77 (skip) only when Xvfb or xdotool is missing outside CI; in CI that is a failure.
+"""
+
+import argparse
+import os
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from solgen import write_sol  # noqa: E402
+
+SKIP = 77
+STORE = os.path.join("macromedia", "flash player", "#sharedobjects")
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def wait_for(what, probe, timeout=10.0):
+    """Polls `probe` until it returns something true; fails after `timeout` seconds."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = probe()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Failure("timed out waiting for " + what)
+        time.sleep(0.1)
+
+
+class Display:
+    """An Xvfb of its own, on the first free display number (-displayfd)."""
+
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.server = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        deadline = time.monotonic() + 10
+        while not number.endswith(b"\n"):
+            ready, _, _ = select.select([read_end], [], [], max(0.0, deadline - time.monotonic()))
+            chunk = os.read(read_end, 16) if ready else b""
+            if not chunk:
+                os.close(read_end)
+                self.close()
+                raise Failure("Xvfb did not start")
+            number += chunk
+        os.close(read_end)
+        self.name = ":" + number.decode().strip()
+
+    def close(self):
+        self.server.terminate()
+        try:
+            self.server.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            self.server.kill()
+
+
+class Session:
+    """One run of the program over its own application-data folder."""
+
+    def __init__(self, display, program, appdata, runtime):
+        self.env = {k: v for k, v in os.environ.items() if k not in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY")}
+        # The box buttons follow the desktop's language; "y" answers Yes in the C locale.
+        self.env.update(DISPLAY=display.name, APPDATA=appdata, XDG_RUNTIME_DIR=runtime,
+                        LC_ALL="C.UTF-8", LANG="C.UTF-8", LANGUAGE="")
+        self.process = subprocess.Popen([program], env=self.env, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        try:
+            self.window = wait_for("the main window", lambda: self.find("^Vesk_"))
+        except Failure:
+            self.close()
+            raise
+
+    def xdo(self, *args):
+        done = subprocess.run(["xdotool", *args], env=self.env, capture_output=True, timeout=10)
+        return done.stdout.decode("utf-8", "replace").strip() if done.returncode == 0 else ""
+
+    def find(self, pattern):
+        found = self.xdo("search", "--name", pattern).split()
+        return found[0] if found else ""
+
+    def title(self, window=None):
+        return self.xdo("getwindowname", window or self.window)
+
+    def wait_title(self, expected):
+        wait_for("the title " + repr(expected), lambda: self.title() == expected)
+
+    def keys(self, *keys, window=None):
+        self.xdo("windowfocus", "--sync", window or self.window)
+        for key in keys:
+            self.xdo("key", "--clearmodifiers", key)
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+
+
+def make_cookies(appdata):
+    store = os.path.join(appdata, STORE, "K3XQ2Z7M")
+    cookies = [
+        write_sol(os.path.join(store, "games.example.com", "arcade", "highscore.sol"), "highscore",
+                  [("player", "Anna"), ("score", 48210)]),
+        write_sol(os.path.join(store, "video.example.net", "player.sol"), "player", [("volume", 0.8)]),
+        write_sol(os.path.join(store, "news.example.org", "prefs.sol"), "prefs", [("region", "de-DE")]),
+    ]
+    # Not listed, so never deleted: a .sol outside the store and another file inside it.
+    keep = [
+        write_sol(os.path.join(appdata, "elsewhere", "keep.sol"), "keep", [("x", 1)]),
+        os.path.join(store, "news.example.org", "notes.txt"),
+    ]
+    with open(keep[1], "w") as out:
+        out.write("not a cookie\n")
+    return cookies, keep
+
+
+def delete_all(display, program, work, title):
+    appdata = os.path.join(work, "appdata")
+    cookies, keep = make_cookies(appdata)
+    session = Session(display, program, appdata, work)
+    try:
+        check(session.title() == title, "start-up title is %r" % session.title())
+        session.keys("ctrl+a")
+        session.wait_title(title + " [3/3]")
+
+        # Enter answers the default button, No: nothing goes.
+        session.keys("Delete")
+        box = wait_for("the confirmation box", lambda: session.find(r"^Delete flashcookie\?$"))
+        session.keys("Return", window=box)
+        wait_for("the box to close", lambda: not session.find(r"^Delete flashcookie\?$"))
+        check(all(os.path.exists(p) for p in cookies), "Enter in the confirmation box deleted files")
+        check(session.title() == title + " [3/3]", "title after No is %r" % session.title())
+
+        session.keys("Delete")
+        box = wait_for("the confirmation box", lambda: session.find(r"^Delete flashcookie\?$"))
+        session.keys("y", window=box)  # the Yes button's mnemonic
+        session.wait_title(title + " [0/0]")
+        check(not any(os.path.exists(p) for p in cookies), "cookies left on disk after Yes")
+        check(all(os.path.exists(p) for p in keep), "a file that was not listed was deleted")
+
+        # The exit button sits in the bottom right corner of the inner area.
+        geometry = session.xdo("getwindowgeometry", "--shell", session.window)
+        size = dict(line.split("=") for line in geometry.splitlines())
+        session.xdo("mousemove", "--window", session.window, str(int(size["WIDTH"]) - 10),
+                    str(int(size["HEIGHT"]) - 10), "click", "1")
+        try:
+            code = session.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            raise Failure("the exit button did not end the program")
+        check(code == 0, "the program ended with code %d" % code)
+    finally:
+        session.close()
+
+
+def german_start(display, program, work, title):
+    appdata = os.path.join(work, "appdata")
+    cookies, _ = make_cookies(appdata)
+    folder = os.path.join(work, "bin")
+    os.makedirs(folder)
+    german = os.path.join(folder, "vesk[GER]")
+    os.symlink(program, german)
+    session = Session(display, german, appdata, work)
+    try:
+        check(session.title() == title, "German start-up title is %r" % session.title())
+        session.keys("ctrl+a", "Delete")
+        box = wait_for("the German confirmation box", lambda: session.find(r"^Flashcookie l.*schen\?$"))
+        check(session.title(box) == "Flashcookie löschen?", "box title is %r" % session.title(box))
+        session.keys("Escape", window=box)
+        wait_for("the box to close", lambda: not session.find(r"^Flashcookie l.*schen\?$"))
+        check(all(os.path.exists(p) for p in cookies), "Escape in the confirmation box deleted files")
+        session.wait_title(title + " [3/3]")
+    finally:
+        session.close()
+
+
+def too_slow(*_):
+    raise Failure("the test took over 50 s")
+
+
+CASES = {"delete-all": delete_all, "german": german_start}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--title", required=True, help="the title text the build should show")
+    parser.add_argument("--case", choices=sorted(CASES), required=True)
+    args = parser.parse_args()
+
+    missing = [tool for tool in ("Xvfb", "xdotool") if shutil.which(tool) is None]
+    if missing:
+        print("missing: " + ", ".join(missing))
+        return 1 if os.environ.get("CI") == "true" else SKIP
+
+    # Whatever hangs, the test ends well inside ctest's timeout.
+    signal.signal(signal.SIGALRM, too_slow)
+    signal.alarm(50)
+    with tempfile.TemporaryDirectory(prefix="vesk-e2e-") as work:
+        os.chmod(work, 0o700)
+        display = Display()
+        try:
+            CASES[args.case](display, os.path.abspath(args.program), work, args.title)
+        except Failure as failure:
+            print("FAIL: %s" % failure)
+            return 1
+        finally:
+            display.close()
+    print("ok")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

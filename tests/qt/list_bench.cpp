@@ -1,0 +1,43 @@
+// Not a test: how long filling the cookie list with 30,000 items and Ctrl+A take offscreen.
+// Run: QT_QPA_PLATFORM=offscreen build/default/tests/qt/vesk_qt_list_bench
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "window/qt/main_window.h"
+#include "window/qt/shell.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QTemporaryDir appdata;  // an empty store: the list holds only what is added below
+  qputenv("APPDATA", appdata.path().toUtf8());
+  vesk::qt::XdgShell shell;
+  vesk::qt::MainWindow window(vesk::platform::Native(), shell);
+  window.Load();
+  window.show();
+  if (!QTest::qWaitForWindowExposed(&window)) return 1;
+
+  std::vector<std::string> paths;
+  for (int i = 0; i < 30000; ++i) {
+    paths.push_back("/home/user/.macromedia/Flash_Player/#SharedObjects/K3XQ2Z7M/site" + std::to_string(i) +
+                    ".example/cookie.sol");
+  }
+  auto& list = window.Form().Ctl().List1;
+  QElapsedTimer timer;
+  timer.start();
+  list.AddItems(paths);
+  QCoreApplication::processEvents();
+  const qint64 fill = timer.restart();
+  QTest::keyClick(&window.List1Widget(), Qt::Key_A, Qt::ControlModifier);
+  QCoreApplication::processEvents();
+  const qint64 selectAll = timer.elapsed();
+  std::printf("items %d, selected %d\nfill %lld ms, Ctrl+A (select, count, title) %lld ms\n%s\n", list.ListCount(),
+              list.SelCount(), static_cast<long long>(fill), static_cast<long long>(selectAll),
+              window.windowTitle().toUtf8().constData());
+  return 0;
+}

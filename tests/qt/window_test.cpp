@@ -1,0 +1,348 @@
+// The Qt front end's wiring: each toolkit event reaches the right Form1 handler with the right
+// effect on the widgets, over real cookie files in a temporary APPDATA.
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "window/language.h"
+#include "window/qt/input.h"
+#include "window/qt/main_window.h"
+
+using vesk::qt::EventList;
+using vesk::qt::MainWindow;
+
+namespace {
+
+// The title text itself is the language module's; here only where it goes matters.
+const QString kTitle =
+    QString::fromStdString(vesk::window::language::TitleText(vesk::platform::Native().ProgramVersion()));
+
+class RecordingShell final : public vesk::window::Shell {
+ public:
+  void Open(const std::string& address) override { opened.push_back(address); }
+  std::vector<std::string> opened;
+};
+
+struct SeenBox {
+  QString title;
+  QString text;
+  QMessageBox::StandardButtons buttons;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+};
+
+// The window with its modal parts replaced: menus are recorded and may choose their item, boxes
+// are recorded and answered with `answer`.
+struct Harness {
+  Harness() {
+    vesk::qt::ModalRunners runners;
+    runners.menu = [this](QMenu& menu) {
+      menus.append(menu.title());
+      if (chooseItem) menu.actions().first()->trigger();
+    };
+    runners.box = [this](QMessageBox& box) {
+      boxes.append({box.windowTitle(), box.text(), box.standardButtons(), box.icon(),
+                    box.defaultButton() ? box.standardButton(box.defaultButton()) : QMessageBox::NoButton});
+      return answer;
+    };
+    window = std::make_unique<MainWindow>(vesk::platform::Native(), shell, std::move(runners));
+  }
+  RecordingShell shell;
+  QStringList menus;
+  QList<SeenBox> boxes;
+  bool chooseItem = false;
+  QMessageBox::StandardButton answer = QMessageBox::No;
+  std::unique_ptr<MainWindow> window;
+};
+
+QPoint RowCentre(QListWidget& list, int row) { return list.visualItemRect(list.item(row)).center(); }
+
+QList<int> SelectedRows(QListWidget& list) {
+  QList<int> rows;
+  for (int i = 0; i < list.count(); ++i) {
+    if (list.item(i)->isSelected()) rows.append(i);
+  }
+  return rows;
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void rightPressKeepsSelectionAndOpensDeleteMenu();
+  void ctrlAKeepsFocusSelectsAllAndDeleteRemoves();
+  void clickShowsCookieAndCounts();
+  void checkBoxRescansDeeper();
+  void resizePlacesControlsInPixels();
+  void messageBoxFlags_data();
+  void messageBoxFlags();
+  void programFillsRaiseNoClick();
+  void inputCodes();
+  void fontsAndTabOrder();
+  void languageButtonsAndLabel();
+
+ private:
+  // Loads and shows the window over the tree of init().
+  void Start(Harness& h);
+
+  std::unique_ptr<QTemporaryDir> appdata_;
+  QStringList cookies_;  // in the store
+  QString outside_;      // found by the deeper scan only
+};
+
+void WindowTest::init() {
+  appdata_ = std::make_unique<QTemporaryDir>();
+  QVERIFY(appdata_->isValid());
+  qputenv("APPDATA", appdata_->path().toUtf8());
+  const QString store = appdata_->path() + "/macromedia/flash player/#sharedobjects/X1/";
+  cookies_ = {store + "alpha.example/a.sol", store + "beta.example/deep/b.sol", store + "gamma.example/c.sol"};
+  outside_ = appdata_->path() + "/other/d.sol";
+  for (const QString& path : cookies_ + QStringList{outside_}) {
+    QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("marker-" + QFileInfo(path).baseName().toUtf8());
+  }
+}
+
+void WindowTest::Start(Harness& h) {
+  h.window->Load();
+  h.window->show();
+  QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+  QCOMPARE(h.window->List1Widget().count(), 3);
+}
+
+void WindowTest::rightPressKeepsSelectionAndOpensDeleteMenu() {
+  Harness h;
+  Start(h);
+  EventList& list = h.window->List1Widget();
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, RowCentre(list, 0));
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ControlModifier, RowCentre(list, 2));
+  QCOMPARE(SelectedRows(list), (QList<int>{0, 2}));
+  QCOMPARE(list.currentRow(), 2);
+
+  h.chooseItem = true;  // choose "delete" in the menu, then answer No
+  QTest::mousePress(list.viewport(), Qt::RightButton, {}, RowCentre(list, 1));
+  QCOMPARE(h.menus, QStringList{"list_1"});
+  QCOMPARE(SelectedRows(list), (QList<int>{0, 2}));
+  QCOMPARE(list.currentRow(), 2);
+  // The delete saw the selection: it asked to confirm instead of saying there is nothing.
+  QCOMPARE(h.boxes.size(), 1);
+  QCOMPARE(h.boxes[0].title, QStringLiteral("Delete flashcookie?"));
+  for (const QString& path : cookies_) QVERIFY(QFile::exists(path));
+  QTest::mouseRelease(list.viewport(), Qt::RightButton, {}, RowCentre(list, 1));
+  QCOMPARE(SelectedRows(list), (QList<int>{0, 2}));
+  QCOMPARE(h.window->windowTitle(), kTitle + " [3/2]");
+}
+
+void WindowTest::ctrlAKeepsFocusSelectsAllAndDeleteRemoves() {
+  Harness h;
+  Start(h);
+  h.window->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
+  EventList& list = h.window->List1Widget();
+  QCOMPARE(QApplication::focusWidget(), &list);
+
+  QTest::keyClick(&list, Qt::Key_A, Qt::ControlModifier);
+  QCOMPARE(SelectedRows(list), (QList<int>{0, 1, 2}));
+  QCOMPARE(QApplication::focusWidget(), &list);  // so the Delete key that follows reaches it
+  QCOMPARE(h.window->windowTitle(), kTitle + " [3/3]");
+  QVERIFY(h.window->Text1Widget().toPlainText().isEmpty());  // select-all shows no cookie
+
+  h.answer = QMessageBox::Yes;
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
+  QCOMPARE(h.boxes.size(), 1);
+  for (const QString& path : cookies_) QVERIFY2(!QFile::exists(path), qPrintable(path));
+  QVERIFY(QFile::exists(outside_));
+  QCOMPARE(list.count(), 0);
+  QCOMPARE(h.window->windowTitle(), kTitle + " [0/0]");
+}
+
+void WindowTest::clickShowsCookieAndCounts() {
+  Harness h;
+  Start(h);
+  EventList& list = h.window->List1Widget();
+  QPlainTextEdit& text = h.window->Text1Widget();
+  const auto& details = h.window->Form().Ctl().List2;
+  QCOMPARE(h.window->windowTitle(), kTitle);
+
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, RowCentre(list, 1));
+  const QString path = QString::fromStdString(h.window->Form().Ctl().List1.List(1));
+  const QString name = QFileInfo(path).fileName();
+  const QString folder = QFileInfo(path).dir().dirName();
+  QVERIFY2(text.toPlainText().contains("marker-" + QFileInfo(path).baseName()), qPrintable(text.toPlainText()));
+  QCOMPARE(h.window->windowTitle(), kTitle + " [3/1]");
+  // The row keeps its TAB for the program and shows blanks instead.
+  QCOMPARE(QString::fromStdString(details.List(0)), "File\t" + name);
+  QCOMPARE(h.window->List2Widget().item(0)->text(), "File    " + name);
+
+  // The same item clicked again is shown again.
+  text.setPlainText("typed");
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, RowCentre(list, 1));
+  QVERIFY(text.toPlainText().startsWith("marker-"));
+
+  // The keyboard moving the current item shows the new one.
+  QTest::keyClick(&list, Qt::Key_Down);
+  QCOMPARE(list.currentRow(), 2);
+  const QString next = QString::fromStdString(h.window->Form().Ctl().List1.List(2));
+  QVERIFY(text.toPlainText().contains("marker-" + QFileInfo(next).baseName()));
+
+  // A right press in the details opens their menu, whose item visits the shown cookie's folder.
+  h.chooseItem = true;
+  QTest::mousePress(h.window->List2Widget().viewport(), Qt::RightButton, {}, QPoint(5, 5));
+  QCOMPARE(h.menus, QStringList{"list_2"});
+  const QString nextFolder = QFileInfo(next).dir().dirName();
+  QCOMPARE(h.window->PopupWidget(vesk::window::PopupMenu::List2).actions().first()->text(), "visit " + nextFolder);
+  QCOMPARE(h.shell.opened, std::vector<std::string>{"http://" + nextFolder.toStdString()});
+  QVERIFY(folder != nextFolder);
+}
+
+void WindowTest::checkBoxRescansDeeper() {
+  Harness h;
+  Start(h);
+  QCheckBox& box = h.window->Check1Widget();
+  const QPoint indicator(6, box.height() / 2);
+  QTest::mouseClick(&box, Qt::LeftButton, {}, indicator);
+  QCOMPARE(h.window->List1Widget().count(), 4);
+  QCOMPARE(h.window->windowTitle(), kTitle + " [4/0]");
+  QTest::mouseClick(&box, Qt::LeftButton, {}, indicator);
+  QCOMPARE(h.window->List1Widget().count(), 3);
+  QCOMPARE(h.window->windowTitle(), kTitle + " [3/0]");
+}
+
+void WindowTest::resizePlacesControlsInPixels() {
+  Harness h;
+  Start(h);
+  MainWindow& w = *h.window;
+  if (w.logicalDpiX() != 96 || w.logicalDpiY() != 96) QSKIP("expected pixels are for 96 dpi");
+  w.resize(600, 400);
+  QTRY_COMPARE(w.size(), QSize(600, 400));
+  QCOMPARE(w.List1Widget().geometry(), QRect(0, 0, 600, 200));
+  QCOMPARE(w.Text1Widget().geometry(), QRect(0, 200, 300, 200));
+  QCOMPARE(w.List2Widget().geometry(), QRect(300, 200, 300, 100));
+  QCOMPARE(w.Check1Widget().pos(), QPoint(300, 302));  // 30 twips are 2 pixels
+  QCOMPARE(w.Check1Widget().width(), 300);
+  QCOMPARE(w.Label1Widget().pos(), QPoint(300, 306 + w.Check1Widget().height()));
+  // Buttons of 555 twips are 37 pixels.
+  QCOMPARE(w.Command1Widget(0).geometry(), QRect(337, 363, 37, 37));
+  QCOMPARE(w.Command1Widget(1).geometry(), QRect(374, 363, 37, 37));
+  QCOMPARE(w.Command2Widget().geometry(), QRect(563, 363, 37, 37));
+  QCOMPARE(w.ScaleWidth(), 9000.0f);
+}
+
+void WindowTest::messageBoxFlags_data() {
+  QTest::addColumn<int>("flags");
+  QTest::addColumn<QMessageBox::StandardButton>("answer");
+  QTest::addColumn<int>("buttons");
+  QTest::addColumn<int>("icon");
+  QTest::addColumn<QMessageBox::StandardButton>("defaultButton");
+  QTest::addColumn<int>("code");
+  const int yesNo = QMessageBox::Yes | QMessageBox::No;
+  QTest::newRow("OK only") << 0 << QMessageBox::Ok << int(QMessageBox::Ok) << int(QMessageBox::NoIcon)
+                           << QMessageBox::Ok << 1;
+  QTest::newRow("confirm, Yes") << 292 << QMessageBox::Yes << yesNo << int(QMessageBox::Question)
+                                << QMessageBox::No << 6;
+  QTest::newRow("confirm, No") << 292 << QMessageBox::No << yesNo << int(QMessageBox::Question)
+                               << QMessageBox::No << 7;
+  QTest::newRow("Yes/No, first default") << 4 << QMessageBox::No << yesNo << int(QMessageBox::NoIcon)
+                                         << QMessageBox::Yes << 7;
+}
+
+void WindowTest::messageBoxFlags() {
+  QFETCH(int, flags);
+  QFETCH(QMessageBox::StandardButton, answer);
+  Harness h;
+  h.answer = answer;
+  const int code = h.window->MsgBox("Löschen?", flags, "Titel");
+  QCOMPARE(h.boxes.size(), 1);
+  QCOMPARE(h.boxes[0].title, QStringLiteral("Titel"));
+  QCOMPARE(h.boxes[0].text, QStringLiteral("Löschen?"));
+  QTEST(int(h.boxes[0].buttons), "buttons");
+  QTEST(int(h.boxes[0].icon), "icon");
+  QTEST(h.boxes[0].defaultButton, "defaultButton");
+  QTEST(code, "code");
+}
+
+void WindowTest::programFillsRaiseNoClick() {
+  Harness h;
+  Start(h);
+  EventList& list = h.window->List1Widget();
+  QPlainTextEdit& text = h.window->Text1Widget();
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, RowCentre(list, 0));
+  QVERIFY(!text.toPlainText().isEmpty());
+  text.clear();
+
+  auto& control = h.window->Form().Ctl().List1;
+  control.Clear();
+  const std::string odd = "/tmp/odd\xff\tname.sol";  // not UTF-8, with a TAB
+  control.AddItems({odd, "/tmp/x.sol"});
+  control.SelectAll();
+  QVERIFY(text.toPlainText().isEmpty());
+  QCOMPARE(control.SelCount(), 2);
+  QCOMPARE(control.List(0), odd);  // the exact bytes come back
+  QVERIFY(!list.item(0)->text().contains('\t'));
+}
+
+void WindowTest::inputCodes() {
+  using namespace vesk::qt;
+  QCOMPARE(VirtualKey(Qt::Key_A), 65);
+  QCOMPARE(VirtualKey(Qt::Key_Z), 90);
+  QCOMPARE(VirtualKey(Qt::Key_Delete), 46);
+  QCOMPARE(VirtualKey(Qt::Key_Down), 40);
+  QCOMPARE(VirtualKey(Qt::Key_F2), 113);
+  QCOMPARE(ShiftState(Qt::ControlModifier), 2);
+  QCOMPARE(ShiftState(Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier), 7);
+  QCOMPARE(ButtonCode(Qt::RightButton), 2);
+  QCOMPARE(ButtonCode(Qt::MiddleButton), 4);
+}
+
+void WindowTest::fontsAndTabOrder() {
+  Harness h;
+  Start(h);
+  MainWindow& w = *h.window;
+  const QFontInfo text(w.Text1Widget().font());
+  QVERIFY2(text.fixedPitch(), qPrintable(text.family()));
+  QCOMPARE(text.pointSize(), 12);
+  QCOMPARE(QFontInfo(w.Check1Widget().font()).pointSize(), 9);
+  qInfo("Text1 face %s, Check1 face %s", qPrintable(text.family()),
+        qPrintable(QFontInfo(w.Check1Widget().font()).family()));
+
+  w.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&w));
+  const QList<QWidget*> order = {&w.Text1Widget(), &w.List2Widget(), &w.Check1Widget(),
+                                 &w.Command1Widget(0), &w.Command1Widget(1), &w.Command2Widget(),
+                                 &w.List1Widget()};
+  QCOMPARE(QApplication::focusWidget(), &w.List1Widget());
+  for (QWidget* next : order) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), next);
+  }
+}
+
+void WindowTest::languageButtonsAndLabel() {
+  Harness h;
+  Start(h);
+  MainWindow& w = *h.window;
+  QTest::mouseClick(&w.Command1Widget(0), Qt::LeftButton);
+  QCOMPARE(w.Check1Widget().text(), QStringLiteral("erweitertes suchen"));
+  QTest::mouseClick(&w.Label1Widget(), Qt::LeftButton);
+  QCOMPARE(h.shell.opened.size(), std::size_t{1});
+  QVERIFY(QString::fromStdString(h.shell.opened[0]).endsWith("/de/flashplayer/help/settings_manager02.html"));
+  QTest::mouseClick(&w.Command1Widget(1), Qt::LeftButton);
+  QCOMPARE(w.Check1Widget().text(), QStringLiteral("deeper scan"));
+}
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"

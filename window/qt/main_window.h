@@ -1,0 +1,98 @@
+#pragma once
+
+// The Qt window: creates the controls with their design properties, hands them to Form1 and
+// forwards every toolkit event to one Form1 handler. It decides nothing itself.
+
+#include <QMessageBox>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "platform/platform.h"
+#include "window/controls.h"
+#include "window/form1.h"
+#include "window/qt/widgets.h"
+
+class QAction;
+class QCheckBox;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace vesk::qt {
+
+// How the window runs its modal parts. Tests replace them to look at a menu or a box and answer
+// it without a nested event loop.
+struct ModalRunners {
+  // Shows the menu at the pointer and returns once it has closed (and its item's handler ran).
+  std::function<void(QMenu& menu)> menu;
+  // Runs the box and returns the button pressed.
+  std::function<QMessageBox::StandardButton(QMessageBox& box)> box;
+};
+
+class MainWindow final : public QWidget, public window::Window {
+ public:
+  MainWindow(platform::System& system, window::Shell& shell, ModalRunners runners = {});
+  ~MainWindow() override;
+
+  // The load event; runs before the window is first shown.
+  void Load();
+
+  window::Form1& Form() { return *form_; }
+  EventList& List1Widget() { return *list1_; }
+  QPlainTextEdit& Text1Widget() { return *text1_; }
+  EventList& List2Widget() { return *list2_; }
+  QCheckBox& Check1Widget() { return *check1_; }
+  QPushButton& Command1Widget(int index) { return index == 0 ? *german_ : *english_; }
+  QPushButton& Command2Widget() { return *exit_; }
+  ClickLabel& Label1Widget() { return *label1_; }
+  QMenu& PopupWidget(window::PopupMenu menu) { return menu == window::PopupMenu::List1 ? *list1Menu_ : *list2Menu_; }
+
+  void SetTitle(const std::string& text) override;
+  float ScaleWidth() const override;
+  float ScaleHeight() const override;
+  void Popup(window::PopupMenu menu) override;
+  int MsgBox(const std::string& text, int flags, const std::string& title) override;
+  void SetBusy(bool busy) override;
+  void Unload() override;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void SetDesign();
+  void Wire();
+
+  ModalRunners runners_;
+  EventList* list1_;
+  QPlainTextEdit* text1_;
+  EventList* list2_;
+  QCheckBox* check1_;
+  QPushButton* german_;
+  QPushButton* english_;
+  QPushButton* exit_;
+  ClickLabel* label1_;
+  QMenu* list1Menu_;
+  QMenu* list2Menu_;
+  QAction* killCookie_;
+  QAction* visitHomepage_;
+
+  QtListBox list1Control_;
+  QtTextBox text1Control_;
+  QtListBox list2Control_;
+  QtCheckBox check1Control_;
+  Placed<window::Control> germanControl_;
+  Placed<window::Control> englishControl_;
+  Placed<window::Control> exitControl_;
+  QtLabel label1Control_;
+  QtMenuItem killCookieItem_;
+  QtMenuItem visitHomepageItem_;
+  std::unique_ptr<window::Form1> form_;
+};
+
+// Sets up a box for Windows message-box flags (buttons, icon, default button) and turns the
+// button pressed into the Windows answer code.
+void ConfigureMessageBox(QMessageBox& box, int flags);
+int AnswerCode(QMessageBox::StandardButton button);
+
+}  // namespace vesk::qt
