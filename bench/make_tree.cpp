@@ -66,9 +66,10 @@ int main(int argc, char** argv) {
     const fs::path& folder = folders[NextRandom() % folders.size()].first;
     const bool isSol = static_cast<int>(NextRandom() % 100) < o.solPercent;
     const std::string ext = isSol ? kSolNames[NextRandom() % 3] : kOtherNames[NextRandom() % 4];
-    std::ofstream(folder / ("f" + std::to_string(i) + ext)) << "\x00\xbf" << i;
+    std::ofstream file(folder / ("f" + std::to_string(i) + ext), std::ios::binary);
+    file.write("\x00\xbf", 2) << i;  // a little binary content, as cookies have
     sol += isSol;
   }
-  std::printf("%ld folders, %ld files, %ld cookies in %s\n", o.folders, o.files, sol, o.root.c_str());
+  std::printf("%ld folders, %ld files, %ld cookies in %s\n", o.folders, o.files, sol, o.root.string().c_str());
   return 0;
 }

@@ -4,7 +4,7 @@
 #   install-deps.sh test   that, plus what the whole test suite needs (Xvfb, MinGW-w64, Wine)
 set -euo pipefail
 
-run_packages=(cmake g++ make libgtest-dev qt6-base-dev libgl-dev xdg-utils fonts-liberation fonts-dejavu-core)
+run_packages=(cmake g++ make python3 libgtest-dev qt6-base-dev libgl-dev xdg-utils fonts-liberation fonts-dejavu-core)
 test_packages=(xvfb xauth xdotool x11-utils imagemagick googletest g++-mingw-w64-x86-64 wine64 wine)
 
 packages=("${run_packages[@]}")

@@ -1,5 +1,5 @@
 // Not a test: how long filling the cookie list with 30,000 items and Ctrl+A take offscreen.
-// Run: QT_QPA_PLATFORM=offscreen build/default/tests/qt/vesk_qt_list_bench
+// Run: QT_QPA_PLATFORM=offscreen build/default/bench/vesk_qt_list_bench
 
 #include <QApplication>
 #include <QElapsedTimer>
