@@ -1,0 +1,274 @@
+#include "window/win32/controls.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "window/win32/text.h"
+
+namespace vesk::win32 {
+
+HWND CreateChild(HWND parent, const wchar_t* className, DWORD style, DWORD exStyle, int id, float left, float top,
+                 float width, float height) {
+  const int dpi = WindowDpi(parent);
+  return CreateWindowExW(exStyle, className, L"", WS_CHILD | WS_VISIBLE | style, TwipsToPixels(left, dpi),
+                         TwipsToPixels(top, dpi), TwipsToPixels(width, dpi), TwipsToPixels(height, dpi), parent,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                         reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)), nullptr);
+}
+
+int ShiftState() {
+  int shift = 0;
+  if (GetKeyState(VK_SHIFT) < 0) shift |= window::kShiftMask;
+  if (GetKeyState(VK_CONTROL) < 0) shift |= window::kCtrlMask;
+  if (GetKeyState(VK_MENU) < 0) shift |= window::kAltMask;
+  return shift;
+}
+
+int MouseShiftState(WPARAM wParam) {
+  int shift = 0;
+  if ((wParam & MK_SHIFT) != 0) shift |= window::kShiftMask;
+  if ((wParam & MK_CONTROL) != 0) shift |= window::kCtrlMask;
+  if (GetKeyState(VK_MENU) < 0) shift |= window::kAltMask;  // mouse messages carry no Alt flag
+  return shift;
+}
+
+// ListBoxControl
+
+ListBoxControl::~ListBoxControl() {
+  if (hwnd_ != nullptr && IsWindow(hwnd_)) RemoveWindowSubclass(hwnd_, Subclass, 0);
+}
+
+void ListBoxControl::Create(HWND parent, int id, bool multiSelect, DWORD extraStyle, float left, float top,
+                            float width, float height) {
+  multiSelect_ = multiSelect;
+  const DWORD style = WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | (multiSelect ? LBS_EXTENDEDSEL : 0) | extraStyle;
+  hwnd_ = CreateChild(parent, WC_LISTBOXW, style, WS_EX_CLIENTEDGE, id, left, top, width, height);
+  SetWindowSubclass(hwnd_, Subclass, 0, reinterpret_cast<DWORD_PTR>(this));
+}
+
+LRESULT CALLBACK ListBoxControl::Subclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
+                                          DWORD_PTR self) {
+  auto* list = reinterpret_cast<ListBoxControl*>(self);
+  if (message == WM_NCDESTROY) {
+    RemoveWindowSubclass(hwnd, Subclass, 0);
+    list->hwnd_ = nullptr;
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+  }
+  return list->OnMessage(message, wParam, lParam);
+}
+
+LRESULT ListBoxControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  const HWND hwnd = hwnd_;  // a handler may rebuild the list, but the window stays
+  auto mouse = [&](const std::function<void(int, int, float, float)>& handler, int button) {
+    if (!handler) return;
+    const int dpi = WindowDpi(hwnd);
+    handler(button, MouseShiftState(wParam), PixelsToTwips(GET_X_LPARAM(lParam), dpi),
+            PixelsToTwips(GET_Y_LPARAM(lParam), dpi));
+  };
+  switch (message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      if (onKeyDown) onKeyDown(static_cast<int>(wParam), ShiftState());
+      break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      mouse(onMouseDown, window::kLeftButton);
+      break;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+      mouse(onMouseDown, window::kMiddleButton);
+      break;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+      mouse(onMouseDown, window::kRightButton);
+      // The list box would move its caret to the pressed row; the menu acts on the selection
+      // as it stood before the press.
+      return 0;
+    case WM_LBUTTONUP:
+      mouse(onMouseUp, window::kLeftButton);
+      break;
+    case WM_MBUTTONUP:
+      mouse(onMouseUp, window::kMiddleButton);
+      break;
+    case WM_RBUTTONUP:
+      mouse(onMouseUp, window::kRightButton);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+void ListBoxControl::Clear() {
+  SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0);
+  extent_ = 0;
+  SendMessageW(hwnd_, LB_SETHORIZONTALEXTENT, 0, 0);
+}
+
+void ListBoxControl::AddItem(const std::string& text) { AddItems({text}); }
+
+void ListBoxControl::AddItems(const std::vector<std::string>& texts) {
+  // One repaint and one allocation for the lot: a deeper scan can list thousands of cookies.
+  std::size_t characters = 0;
+  for (const auto& text : texts) characters += text.size() + 1;
+  SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(hwnd_, LB_INITSTORAGE, texts.size(), static_cast<LPARAM>(characters * sizeof(wchar_t)));
+  // A list box scrolls sideways only as far as it is told; the paths are long.
+  const HDC dc = GetDC(hwnd_);
+  const HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+  const bool tabs = (GetWindowLongPtrW(hwnd_, GWL_STYLE) & LBS_USETABSTOPS) != 0;
+  for (const auto& text : texts) {
+    const std::wstring wide = Wide(text);
+    SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+    SIZE size{};
+    if (tabs) {
+      size.cx = LOWORD(GetTabbedTextExtentW(dc, wide.c_str(), static_cast<int>(wide.size()), 0, nullptr));
+    } else {
+      GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+    }
+    extent_ = std::max(extent_, static_cast<int>(size.cx) + 4);
+  }
+  SelectObject(dc, oldFont);
+  ReleaseDC(hwnd_, dc);
+  SendMessageW(hwnd_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(extent_), 0);
+  SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+int ListBoxControl::ListCount() const { return static_cast<int>(SendMessageW(hwnd_, LB_GETCOUNT, 0, 0)); }
+
+int ListBoxControl::ListIndex() const {
+  if (ListCount() <= 0) return -1;
+  // In a multi-selection list the current item is the one with the focus rectangle.
+  const LRESULT index = SendMessageW(hwnd_, multiSelect_ ? LB_GETCARETINDEX : LB_GETCURSEL, 0, 0);
+  return index == LB_ERR ? -1 : static_cast<int>(index);
+}
+
+std::string ListBoxControl::List(int index) const {
+  const LRESULT length = SendMessageW(hwnd_, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (index < 0 || length == LB_ERR) return {};
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const LRESULT got = SendMessageW(hwnd_, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+  if (got == LB_ERR) return {};
+  text.resize(static_cast<std::size_t>(got));
+  return Utf8(text);
+}
+
+bool ListBoxControl::Selected(int index) const {
+  return SendMessageW(hwnd_, LB_GETSEL, static_cast<WPARAM>(index), 0) > 0;
+}
+
+void ListBoxControl::SetSelected(int index, bool selected) {
+  if (multiSelect_) {
+    SendMessageW(hwnd_, LB_SETSEL, selected ? TRUE : FALSE, index);
+  } else if (selected) {
+    SendMessageW(hwnd_, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  } else if (ListIndex() == index) {
+    SendMessageW(hwnd_, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+  }
+}
+
+void ListBoxControl::SelectAll() {
+  if (!multiSelect_) return window::ListBox::SelectAll();
+  SendMessageW(hwnd_, LB_SETSEL, TRUE, -1);  // -1: every item, in one message
+}
+
+int ListBoxControl::SelCount() const {
+  if (multiSelect_) {
+    const LRESULT count = SendMessageW(hwnd_, LB_GETSELCOUNT, 0, 0);
+    return count == LB_ERR ? 0 : static_cast<int>(count);
+  }
+  return SendMessageW(hwnd_, LB_GETCURSEL, 0, 0) == LB_ERR ? 0 : 1;
+}
+
+void ListBoxControl::SetVisible(bool visible) {
+  if (!visible) {
+    hadFocus_ = GetFocus() == hwnd_;
+    ShowWindow(hwnd_, SW_HIDE);
+    return;
+  }
+  ShowWindow(hwnd_, SW_SHOWNA);
+  if (hadFocus_) SetFocus(hwnd_);  // hiding took the focus away
+  hadFocus_ = false;
+}
+
+void ListBoxControl::SetToolTip(const std::string& text) {
+  std::wstring wide = Wide(text);
+  TOOLINFOW tool{};
+  tool.cbSize = TTTOOLINFOW_V2_SIZE;  // understood by every common-controls version
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  tool.hwnd = GetParent(hwnd_);
+  tool.uId = reinterpret_cast<UINT_PTR>(hwnd_);
+  tool.lpszText = wide.data();
+  if (toolTip_ == nullptr) {
+    toolTip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, GetParent(hwnd_), nullptr,
+                               reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd_, GWLP_HINSTANCE)), nullptr);
+    SendMessageW(toolTip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  } else {
+    SendMessageW(toolTip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+}
+
+// TextBoxControl
+
+void TextBoxControl::Create(HWND parent, int id, float left, float top, float width, float height) {
+  // Word wrap: no ES_AUTOHSCROLL. No scroll bars.
+  hwnd_ = CreateChild(parent, WC_EDITW, WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, WS_EX_CLIENTEDGE,
+                      id, left, top, width, height);
+  // The default limit of 32767 characters would cut a cookie short; texts of up to 16 MiB come.
+  SendMessageW(hwnd_, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+}
+
+void TextBoxControl::SetText(const std::string& text) { SetWindowTextW(hwnd_, Wide(text).c_str()); }
+
+// CheckBoxControl
+
+void CheckBoxControl::Create(HWND parent, int id, float left, float top, float width, float height) {
+  hwnd_ = CreateChild(parent, WC_BUTTONW, WS_TABSTOP | BS_AUTOCHECKBOX, 0, id, left, top, width, height);
+}
+
+int CheckBoxControl::Value() const { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0; }
+
+void CheckBoxControl::SetCaption(const std::string& text) { SetWindowTextW(hwnd_, Wide(text).c_str()); }
+
+// LabelControl
+
+void LabelControl::Create(HWND parent, int id, float left, float top, float width, float height) {
+  hwnd_ = CreateChild(parent, WC_STATICW, SS_NOTIFY | SS_LEFT, 0, id, left, top, width, height);
+}
+
+void LabelControl::SetCaption(const std::string& text) { SetWindowTextW(hwnd_, Wide(text).c_str()); }
+
+// PictureButtonControl
+
+void PictureButtonControl::Create(HWND parent, int id, float left, float top, float width, float height) {
+  hwnd_ = CreateChild(parent, WC_BUTTONW, WS_TABSTOP | BS_PUSHBUTTON | BS_BITMAP, 0, id, left, top, width, height);
+}
+
+void PictureButtonControl::SetPicture(HBITMAP picture) {
+  SendMessageW(hwnd_, BM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
+}
+
+// MenuItemControl
+
+void MenuItemControl::Create(HMENU menu, int id, const std::string& caption) {
+  menu_ = menu;
+  id_ = id;
+  AppendMenuW(menu_, MF_STRING, static_cast<UINT_PTR>(id_), Wide(caption).c_str());
+}
+
+void MenuItemControl::SetCaption(const std::string& text) {
+  ModifyMenuW(menu_, static_cast<UINT>(id_), MF_BYCOMMAND | MF_STRING, static_cast<UINT_PTR>(id_),
+              Wide(text).c_str());
+}
+
+std::string MenuItemControl::Caption() const {
+  wchar_t text[1024] = {};
+  GetMenuStringW(menu_, static_cast<UINT>(id_), text, 1024, MF_BYCOMMAND);
+  return Utf8(text);
+}
+
+}  // namespace vesk::win32

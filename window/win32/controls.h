@@ -1,0 +1,119 @@
+#pragma once
+
+// One small wrapper per Win32 control, each implementing its interface of window/controls.h.
+// They only translate: every event goes out through a callback member, and the window decides
+// what it means.
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "window/controls.h"
+#include "window/win32/twips.h"
+
+namespace vesk::win32 {
+
+// Move and size in twips for any wrapped window.
+template <class Interface>
+class Placed : public Interface {
+ public:
+  void Move(float left, std::optional<float> top = std::nullopt, std::optional<float> width = std::nullopt,
+            std::optional<float> height = std::nullopt) override {
+    MoveInTwips(hwnd_, left, top, width, height);
+  }
+  float Width() const override { return WidthInTwips(hwnd_); }
+  float Height() const override { return HeightInTwips(hwnd_); }
+  HWND Hwnd() const { return hwnd_; }
+
+ protected:
+  HWND hwnd_ = nullptr;
+};
+
+// Creates a child window at a position and size in twips; the parent's DPI converts them.
+HWND CreateChild(HWND parent, const wchar_t* className, DWORD style, DWORD exStyle, int id, float left, float top,
+                 float width, float height);
+
+// Mouse button and modifier codes of the window logic.
+int ShiftState();                   // from the keyboard state
+int MouseShiftState(WPARAM wParam);  // from a mouse message's key flags
+
+class ListBoxControl final : public Placed<window::ListBox> {
+ public:
+  // Key and mouse events, delivered before the list box acts on them. x and y are twips.
+  std::function<void(int keyCode, int shift)> onKeyDown;
+  std::function<void(int button, int shift, float x, float y)> onMouseDown;
+  std::function<void(int button, int shift, float x, float y)> onMouseUp;
+
+  ListBoxControl() = default;
+  ~ListBoxControl() override;
+  ListBoxControl(const ListBoxControl&) = delete;
+  ListBoxControl& operator=(const ListBoxControl&) = delete;
+
+  void Create(HWND parent, int id, bool multiSelect, DWORD extraStyle, float left, float top, float width,
+              float height);
+
+  void Clear() override;
+  void AddItem(const std::string& text) override;
+  void AddItems(const std::vector<std::string>& texts) override;
+  int ListCount() const override;
+  int ListIndex() const override;
+  std::string List(int index) const override;
+  bool Selected(int index) const override;
+  void SetSelected(int index, bool selected) override;
+  void SelectAll() override;
+  int SelCount() const override;
+  void SetVisible(bool visible) override;
+  void SetToolTip(const std::string& text) override;
+
+ private:
+  static LRESULT CALLBACK Subclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                   DWORD_PTR self);
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  bool multiSelect_ = false;
+  bool hadFocus_ = false;
+  int extent_ = 0;  // widest item in pixels
+  HWND toolTip_ = nullptr;
+};
+
+class TextBoxControl final : public Placed<window::TextBox> {
+ public:
+  void Create(HWND parent, int id, float left, float top, float width, float height);
+  void SetText(const std::string& text) override;
+};
+
+class CheckBoxControl final : public Placed<window::CheckBox> {
+ public:
+  void Create(HWND parent, int id, float left, float top, float width, float height);
+  int Value() const override;
+  void SetCaption(const std::string& text) override;
+};
+
+class LabelControl final : public Placed<window::Label> {
+ public:
+  void Create(HWND parent, int id, float left, float top, float width, float height);
+  void SetCaption(const std::string& text) override;
+};
+
+// A push button that shows a picture instead of a caption.
+class PictureButtonControl final : public Placed<window::Control> {
+ public:
+  void Create(HWND parent, int id, float left, float top, float width, float height);
+  void SetPicture(HBITMAP picture);
+};
+
+// The single item of a popup menu.
+class MenuItemControl final : public window::MenuItem {
+ public:
+  void Create(HMENU menu, int id, const std::string& caption);
+  void SetCaption(const std::string& text) override;
+  int Id() const { return id_; }
+  std::string Caption() const;
+
+ private:
+  HMENU menu_ = nullptr;
+  int id_ = 0;
+};
+
+}  // namespace vesk::win32

@@ -1,0 +1,25 @@
+#include "window/win32/text.h"
+
+#include <windows.h>
+
+namespace vesk::win32 {
+
+std::wstring Wide(std::string_view text) {
+  if (text.empty()) return {};
+  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  return wide;
+}
+
+std::string Utf8(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), length, nullptr,
+                      nullptr);
+  return utf8;
+}
+
+}  // namespace vesk::win32

@@ -1,0 +1,13 @@
+#pragma once
+
+// UTF-8, the program's text, to and from UTF-16, the text of the Windows API.
+
+#include <string>
+#include <string_view>
+
+namespace vesk::win32 {
+
+std::wstring Wide(std::string_view text);
+std::string Utf8(std::wstring_view text);
+
+}  // namespace vesk::win32
