@@ -60,7 +60,7 @@ std::size_t DecodeUtf8(std::string_view s, char32_t& c) {
   return length;
 }
 
-bool IsControl(char32_t c) { return (c < 0x20 && c != '\t') || (c >= 0x7F && c <= 0x9F); }
+bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
 }  // namespace
 
@@ -70,9 +70,10 @@ bool IsControl(char32_t c) { return (c < 0x20 && c != '\t') || (c >= 0x7F && c <
 //    dropped, and nothing else is: blanks around a field and quotation marks stay;
 //  - a valid UTF-8 sequence shows as its character; any other byte as its Windows-1252
 //    character;
-//  - cookie files are binary: every control character (NUL and the others below 32 except TAB,
-//    DEL, and 0x80-0x9F, the holes of Windows-1252 among them) shows as a middle dot "·", so
-//    the view never stops early and keeps every printable character in its place.
+//  - cookie files are binary: every control character (NUL and all others below 32, TAB
+//    included since in a cookie it is a length or type byte, DEL, and 0x80-0x9F, the holes of
+//    Windows-1252 among them) shows as a middle dot "·", so the view never stops early and
+//    keeps every printable character in its place.
 std::string CookieText(std::string_view bytes) {
   std::string text;
   text.reserve(bytes.size());

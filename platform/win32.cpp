@@ -18,9 +18,9 @@
 
 #include "build_config.h"
 #include "platform/platform.h"
+#include "platform/utf16.h"
 
 namespace vesk::platform {
-namespace {
 
 std::wstring Wide(std::string_view text) {
   if (text.empty()) return {};
@@ -39,6 +39,8 @@ std::string Utf8(std::wstring_view text) {
                       nullptr);
   return utf8;
 }
+
+namespace {
 
 // The path as the wide API takes it. Absolute paths get the literal \\?\ form, which has no
 // MAX_PATH limit and keeps a name's trailing dot or blank.

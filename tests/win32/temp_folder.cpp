@@ -1,5 +1,7 @@
 #include "tests/win32/temp_folder.h"
 
+#include "platform/utf16.h"
+
 #include <winioctl.h>
 
 #include <cstring>
@@ -8,25 +10,9 @@
 
 namespace vesk::test {
 
-std::wstring ToWide(std::string_view text) {
-  if (text.empty()) return {};
-  const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0);
-  if (length == 0) throw std::runtime_error("not UTF-8");
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
+std::wstring ToWide(std::string_view text) { return platform::Wide(text); }
 
-std::string ToUtf8(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int length =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), length, nullptr,
-                      nullptr);
-  return utf8;
-}
+std::string ToUtf8(std::wstring_view text) { return platform::Utf8(text); }
 
 std::wstring Literal(const std::string& path) { return L"\\\\?\\" + ToWide(path); }
 

@@ -1,13 +1,12 @@
 #pragma once
 
-// UTF-8, the program's text, to and from UTF-16, the text of the Windows API.
+// The front end uses the platform layer's conversions between UTF-8 and UTF-16.
 
-#include <string>
-#include <string_view>
+#include "platform/utf16.h"
 
 namespace vesk::win32 {
 
-std::wstring Wide(std::string_view text);
-std::string Utf8(std::wstring_view text);
+using platform::Utf8;
+using platform::Wide;
 
 }  // namespace vesk::win32
