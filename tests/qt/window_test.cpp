@@ -11,7 +11,9 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fstream>
 #include <memory>
+#include <sys/stat.h>
 
 #include "window/language.h"
 #include "window/qt/input.h"
@@ -92,6 +94,7 @@ class WindowTest : public QObject {
   void inputCodes();
   void fontsAndTabOrder();
   void languageButtonsAndLabel();
+  void oddNamesAreDeletedByTheirExactBytes();
 
  private:
   // Loads and shows the window over the tree of init().
@@ -346,3 +349,34 @@ void WindowTest::languageButtonsAndLabel() {
 
 QTEST_MAIN(WindowTest)
 #include "window_test.moc"
+
+void WindowTest::oddNamesAreDeletedByTheirExactBytes() {
+  // Names that do not survive a round trip through QString: invalid UTF-8, and a leading blank.
+  const std::string store = appdata_->path().toStdString() + "/macromedia/flash player/#sharedobjects/X1/";
+  const std::string invalid = store + "alpha.example/\xff\xfe.sol";
+  const std::string blank = store + "alpha.example/ lead.sol";
+  std::ofstream(invalid) << "invalid";
+  std::ofstream(blank) << "blank";
+  Harness h;
+  h.window->Load();
+  h.window->show();
+  QVERIFY(QTest::qWaitForWindowExposed(h.window.get()));
+  EventList& list = h.window->List1Widget();
+  QCOMPARE(list.count(), 5);
+
+  auto& list1 = h.window->Form().Ctl().List1;
+  int row = -1;
+  for (int i = 0; i < list1.ListCount(); ++i) {
+    if (list1.List(i) == invalid) row = i;
+  }
+  QVERIFY2(row >= 0, "the invalid name is listed by its bytes");
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, RowCentre(list, row));
+  QCOMPARE(h.window->Text1Widget().toPlainText(), QStringLiteral("invalid"));
+
+  h.answer = QMessageBox::Yes;
+  QTest::keyClick(&list, Qt::Key_Delete);
+  struct stat st {};
+  QVERIFY(stat(invalid.c_str(), &st) != 0);
+  QVERIFY(stat(blank.c_str(), &st) == 0);  // not selected
+  QCOMPARE(list.count(), 4);
+}
