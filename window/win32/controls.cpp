@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "window/win32/text.h"
+#include "window/win32/timing_log.h"
 
 namespace vesk::win32 {
 
@@ -68,12 +69,21 @@ LRESULT ListBoxControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             PixelsToTwips(GET_Y_LPARAM(lParam), dpi));
   };
   switch (message) {
+    case WM_PAINT:
+      if (timingName_ != nullptr && TimingLogOn()) {
+        const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+        LogTiming("%s-painted %d", timingName_, ListCount());
+        return result;
+      }
+      break;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
+      if (timingName_ != nullptr) LogTiming("%s-key %d", timingName_, static_cast<int>(wParam));
       if (onKeyDown) onKeyDown(static_cast<int>(wParam), ShiftState());
       break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
+      if (timingName_ != nullptr) LogTiming("%s-press", timingName_);
       mouse(onMouseDown, window::kLeftButton);
       break;
     case WM_MBUTTONDOWN:
@@ -110,6 +120,7 @@ void ListBoxControl::Clear() {
 void ListBoxControl::AddItem(const std::string& text) { AddItems({text}); }
 
 void ListBoxControl::AddItems(const std::vector<std::string>& texts) {
+  if (timingName_ != nullptr) LogTiming("%s-fill %d", timingName_, static_cast<int>(texts.size()));
   // One repaint and one allocation for the lot: a deeper scan can list thousands of cookies.
   std::size_t characters = 0;
   for (const auto& text : texts) characters += text.size() + 1;
@@ -135,6 +146,7 @@ void ListBoxControl::AddItems(const std::vector<std::string>& texts) {
   SendMessageW(hwnd_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(extent_), 0);
   SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(hwnd_, nullptr, TRUE);
+  if (timingName_ != nullptr) LogTiming("%s-filled %d", timingName_, ListCount());
 }
 
 int ListBoxControl::ListCount() const { return static_cast<int>(SendMessageW(hwnd_, LB_GETCOUNT, 0, 0)); }
@@ -214,15 +226,33 @@ void ListBoxControl::SetToolTip(const std::string& text) {
 
 // TextBoxControl
 
+namespace {
+
+LRESULT CALLBACK TimedPaint(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
+                            DWORD_PTR /*data*/) {
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, TimedPaint, 0);
+  const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+  if (message == WM_PAINT) LogTiming("text-painted %d", GetWindowTextLengthW(hwnd));
+  return result;
+}
+
+}  // namespace
+
 void TextBoxControl::Create(HWND parent, int id, float left, float top, float width, float height) {
   // Word wrap: no ES_AUTOHSCROLL. No scroll bars.
   hwnd_ = CreateChild(parent, WC_EDITW, WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, WS_EX_CLIENTEDGE,
                       id, left, top, width, height);
   // The default limit of 32767 characters would cut a cookie short; texts of up to 16 MiB come.
   SendMessageW(hwnd_, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+  if (TimingLogOn()) SetWindowSubclass(hwnd_, TimedPaint, 0, 0);
 }
 
-void TextBoxControl::SetText(const std::string& text) { SetWindowTextW(hwnd_, Wide(text).c_str()); }
+void TextBoxControl::SetText(const std::string& text) {
+  const std::wstring wide = Wide(text);
+  LogTiming("text-set %d", static_cast<int>(wide.size()));
+  SetWindowTextW(hwnd_, wide.c_str());
+  LogTiming("text-laid-out %d", static_cast<int>(wide.size()));
+}
 
 // CheckBoxControl
 

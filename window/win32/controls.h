@@ -65,6 +65,8 @@ class ListBoxControl final : public Placed<window::ListBox> {
   int SelCount() const override;
   void SetVisible(bool visible) override;
   void SetToolTip(const std::string& text) override;
+  // Names the list in the timing log (timing_log.h); unnamed lists log nothing.
+  void SetTimingName(const char* name) { timingName_ = name; }
 
  private:
   static LRESULT CALLBACK Subclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
@@ -75,6 +77,7 @@ class ListBoxControl final : public Placed<window::ListBox> {
   bool hadFocus_ = false;
   int extent_ = 0;  // widest item in pixels
   HWND toolTip_ = nullptr;
+  const char* timingName_ = nullptr;
 };
 
 class TextBoxControl final : public Placed<window::TextBox> {

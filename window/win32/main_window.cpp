@@ -6,6 +6,7 @@
 #include "window/language.h"
 #include "window/win32/resource.h"
 #include "window/win32/text.h"
+#include "window/win32/timing_log.h"
 
 namespace vesk::win32 {
 namespace {
@@ -131,12 +132,19 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
   ShowWindow(hwnd_, showCommand);
   UpdateWindow(hwnd_);
   SetFocus(list1_.Hwnd());
+  if (TimingLogOn()) {
+    POINT origin{0, 0};
+    ClientToScreen(list1_.Hwnd(), &origin);
+    LogTiming("list1-origin %ld %ld %d", origin.x, origin.y,
+              static_cast<int>(SendMessageW(list1_.Hwnd(), LB_GETITEMHEIGHT, 0, 0)));
+  }
   return true;
 }
 
 void MainWindow::CreateControls() {
   // Design geometry (twips), in tab order; the first resize replaces it.
   list1_.Create(hwnd_, kList1Id, true, 0, 135, 180, 3525, 1230);
+  list1_.SetTimingName("list");
   text1_.Create(hwnd_, kText1Id, 135, 1890, 3525, 1230);
   // Tab stops, so that the TAB inside a detail row shows as a gap.
   list2_.Create(hwnd_, kList2Id, false, LBS_USETABSTOPS, 3825, 1890, 1185, 255);
@@ -316,7 +324,10 @@ void MainWindow::OnCommand(int id, int code) {
   }
 }
 
-void MainWindow::SetTitle(const std::string& text) { SetWindowTextW(hwnd_, Wide(text).c_str()); }
+void MainWindow::SetTitle(const std::string& text) {
+  SetWindowTextW(hwnd_, Wide(text).c_str());
+  LogTiming("title %s", text.c_str());
+}
 
 float MainWindow::ScaleWidth() const {
   RECT inner{};

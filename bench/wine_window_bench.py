@@ -1,0 +1,308 @@
+#!/usr/bin/env python3
+"""Times the real Vesk.exe under Wine on an X server: from a click on a cookie to its painted
+text, and from start to a filled cookie list, with Ctrl+A and its count after each.
+
+Run it on a virtual display, for example
+    xvfb-run -a -s "-screen 0 1280x1024x24" bench/wine_window_bench.py build/windows/Vesk.exe
+
+How "painted" is seen: started with VESK_TIMING_LOG, the program appends a time-stamped line
+for each event of interest (window/win32/timing_log.h): the press on the list, the text handed
+to the text view, the end of every WM_PAINT of the text view and of the list, the title. The
+clicks and keys come from xdotool, as a user's would. A figure is the time from the program's
+own record of the press (or key) to the end of the first paint that shows the new state; the
+"wall" column counts from just before xdotool was started, so it adds xdotool's start-up.
+
+Each case starts the program afresh over a store that holds only that case's cookies (the
+store folder of the Wine prefix is pointed at a generated folder), so the first row is the
+cookie. Needs wine, xdotool and a display.
+"""
+
+import argparse
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+KINDS = ("nul", "words", "binary", "run")
+SIZES = (("30 KB", 30_000), ("100 KB", 100_000), ("1 MB", 1_000_000), ("16 MiB", 16 << 20))
+LISTS = (30_000, 100_000)
+
+
+def cookie_bytes(kind, size):
+    """The bytes of a cookie of `kind`; none of them is a comma or a line end, so the text
+    shown has exactly `size` characters."""
+    rng = random.Random(kind)
+    if kind == "nul":
+        return bytes(size)
+    if kind == "run":
+        return (b"abcdefghijklmnopqrstuvwxyz" * (size // 26 + 1))[:size]
+    words = [bytes(rng.choice(b"abcdefghijklmnopqrstuvwxyz") for _ in range(rng.randint(2, 9)))
+             for _ in range(500)]
+    out = bytearray()
+    while len(out) < size:
+        out += rng.choice(words)
+        if kind == "words":
+            out += b" "
+        else:  # runs of control bytes, as in the length and type fields of a real cookie
+            out += bytes(rng.choice((0, 0, 0, 1, 2, 3, 5, 8, 9, 16, 31)) for _ in range(rng.randint(1, 12)))
+    return bytes(out[:size])
+
+
+class Bench:
+    def __init__(self, args):
+        self.exe = os.path.abspath(args.exe)
+        self.prefix = os.path.abspath(args.prefix)
+        self.work = os.path.abspath(args.work)
+        self.timeout = args.timeout
+        self.log = os.path.join(self.work, "timing.log")
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=", WINEARCH="win64",
+                        VESK_TIMING_LOG="Z:" + self.log.replace("/", "\\"))
+        user = os.environ.get("USER") or "root"
+        self.store = os.path.join(self.prefix, "drive_c", "users", user, "AppData", "Roaming",
+                                  "macromedia", "flash player", "#sharedobjects")
+        os.makedirs(self.work, exist_ok=True)
+        if not os.path.exists(os.path.join(self.prefix, "system.reg")):
+            subprocess.run(["wine", "wineboot", "-i"], env=self.env, check=False,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed",
+                            "/d", "N", "/f"], env=self.env, check=False,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.saved_store = None
+        if os.path.lexists(self.store) and not os.path.islink(self.store):
+            self.saved_store = self.store + ".saved-by-bench"
+            os.rename(self.store, self.saved_store)
+        os.makedirs(os.path.dirname(self.store), exist_ok=True)
+
+    def close(self):
+        if os.path.islink(self.store):
+            os.unlink(self.store)
+        if self.saved_store:
+            os.rename(self.saved_store, self.store)
+        subprocess.run(["wineserver", "-k"], env=self.env, check=False)
+
+    def use_store(self, folder):
+        if os.path.islink(self.store):
+            os.unlink(self.store)
+        os.symlink(folder, self.store)
+
+    def events(self):
+        try:
+            with open(self.log) as log:
+                lines = log.read().splitlines()
+        except FileNotFoundError:
+            return []
+        out = []
+        for line in lines:
+            stamp, _, rest = line.partition(" ")
+            name, _, value = rest.partition(" ")
+            out.append((float(stamp), name, value))
+        return out
+
+    def wait_for(self, after, test, deadline):
+        """The first event after index `after` that passes `test`, as (index, event)."""
+        while time.time() < deadline:
+            events = self.events()
+            for index in range(after, len(events)):
+                if test(events[index]):
+                    return index, events[index]
+            time.sleep(0.005)
+        return None, None
+
+    def start(self):
+        if os.path.exists(self.log):
+            os.remove(self.log)
+        started = time.time()
+        process = subprocess.Popen(["wine", self.exe], env=self.env, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL, start_new_session=True)
+        return started, process
+
+    def stop(self, process):
+        try:
+            os.killpg(process.pid, 9)
+        except ProcessLookupError:
+            pass
+        process.wait()
+        # The Windows process outlives the killed loader: end it through wineserver's view.
+        subprocess.run(["wine", "taskkill", "/f", "/im", "Vesk.exe"], env=self.env, check=False,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def origin(self, deadline):
+        _, event = self.wait_for(0, lambda e: e[1] == "list1-origin", deadline)
+        if event is None:
+            return None
+        x, y, height = (int(v) for v in event[2].split())
+        return x + 20, y + max(height, 1) // 2 + 1
+
+    def ctrl_a(self, count, deadline):
+        """Ctrl+A in the list: seconds from the key to the title with the count and to the
+        list painted after it."""
+        mark = len(self.events())
+        subprocess.run(["xdotool", "key", "ctrl+a"], check=True)
+        key_index, key = self.wait_for(mark, lambda e: e[1] == "list-key" and e[2] == "65", deadline)
+        if key is None:
+            return None, None
+        suffix = "[%d/%d]" % (count, count)
+        title_index, title = self.wait_for(key_index, lambda e: e[1] == "title" and e[2].endswith(suffix),
+                                           deadline)
+        if title is None:
+            return None, None
+        _, painted = self.wait_for(title_index, lambda e: e[1] == "list-painted", deadline)
+        return title[0] - key[0], (painted[0] - key[0]) if painted else None
+
+    def text_case(self, folder, length):
+        self.use_store(folder)
+        started, process = self.start()
+        deadline = started + self.timeout
+        try:
+            at = self.origin(deadline)
+            if at is None:
+                return None
+            self.wait_for(0, lambda e: e[1] == "list-painted" and e[2] == "1", deadline)
+            mark = len(self.events())
+            clicked = time.time()
+            subprocess.run(["xdotool", "mousemove", str(at[0]), str(at[1]), "click", "1"], check=True)
+            press_index, press = self.wait_for(mark, lambda e: e[1] == "list-press", deadline)
+            if press is None:
+                return None
+            set_index, _ = self.wait_for(press_index, lambda e: e[1] == "text-set" and e[2] == str(length),
+                                         deadline)
+            if set_index is None:
+                return None
+            _, painted = self.wait_for(set_index, lambda e: e[1] == "text-painted" and e[2] == str(length),
+                                       deadline)
+            if painted is None:
+                return None
+            title, listed = self.ctrl_a(1, deadline)
+            return {"painted": painted[0] - press[0], "wall": painted[0] - clicked,
+                    "ctrl_a": title, "ctrl_a_painted": listed}
+        finally:
+            self.stop(process)
+
+    def list_case(self, folder, count):
+        self.use_store(folder)
+        started, process = self.start()
+        deadline = started + self.timeout
+        try:
+            fill_index, fill = self.wait_for(0, lambda e: e[1] == "list-fill" and e[2] == str(count), deadline)
+            if fill is None:
+                return None
+            _, painted = self.wait_for(fill_index, lambda e: e[1] == "list-painted" and e[2] == str(count),
+                                       deadline)
+            at = self.origin(deadline)
+            if painted is None or at is None:
+                return None
+            subprocess.run(["xdotool", "mousemove", str(at[0]), str(at[1]), "click", "1"], check=True)
+            self.wait_for(fill_index, lambda e: e[1] == "title" and e[2].endswith("[%d/1]" % count), deadline)
+            title, listed = self.ctrl_a(count, deadline)
+            return {"start": painted[0] - started, "fill": painted[0] - fill[0],
+                    "ctrl_a": title, "ctrl_a_painted": listed}
+        finally:
+            self.stop(process)
+
+
+def make_text_store(work, kind, label, size):
+    folder = os.path.join(work, "text-%s-%d" % (kind, size))
+    cookie = os.path.join(folder, "site.example", "%s.sol" % kind)
+    if not os.path.exists(cookie):
+        os.makedirs(os.path.dirname(cookie), exist_ok=True)
+        with open(cookie, "wb") as out:
+            out.write(cookie_bytes(kind, size))
+    return folder
+
+
+def make_list_store(work, count):
+    folder = os.path.join(work, "list-%d" % count)
+    done = os.path.join(work, "list-%d.done" % count)
+    if not os.path.exists(done):
+        shutil.rmtree(folder, ignore_errors=True)
+        for i in range(count):
+            site = os.path.join(folder, "www.site%05d.example" % (i // 50))
+            if i % 50 == 0:
+                os.makedirs(site)
+            with open(os.path.join(site, "settings-%05d.sol" % i), "wb") as out:
+                out.write(b"\x00\xbf")
+        open(done, "w").close()
+    return folder
+
+
+def spread(values):
+    """'median (min-max)' in milliseconds, or the reason there is no figure."""
+    if not values or any(v is None for v in values):
+        return "no answer"
+    ms = [v * 1000 for v in values]
+    if len(ms) == 1:
+        return "%.0f" % ms[0]
+    return "%.0f (%.0f-%.0f)" % (statistics.median(ms), min(ms), max(ms))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("exe", help="Vesk.exe")
+    parser.add_argument("--prefix", default="build/windows/wineprefix", help="Wine prefix")
+    parser.add_argument("--work", default="/tmp/vesk-wine-bench", help="generated stores and the log")
+    parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--timeout", type=float, default=30, help="seconds a case may take")
+    parser.add_argument("--kinds", default=",".join(KINDS))
+    parser.add_argument("--sizes", default=",".join(str(s) for _, s in SIZES), help="bytes")
+    parser.add_argument("--lists", default=",".join(str(n) for n in LISTS), help="cookie counts; empty for none")
+    args = parser.parse_args()
+    if not os.environ.get("DISPLAY"):
+        sys.exit("no display: run it under xvfb-run")
+
+    bench = Bench(args)
+    labels = {size: label for label, size in SIZES}
+    rows = []
+    try:
+        for size in (int(s) for s in args.sizes.split(",") if s):
+            for kind in (k for k in args.kinds.split(",") if k):
+                folder = make_text_store(bench.work, kind, labels.get(size, str(size)), size)
+                runs = []
+                for _ in range(args.repeat):
+                    result = bench.text_case(folder, size)
+                    runs.append(result)
+                    if result is None:
+                        break  # a case that did not answer in time is not tried again
+                figures = [r or {} for r in runs]
+                rows.append(("%s %s" % (labels.get(size, "%d B" % size), kind),
+                             spread([f.get("painted") for f in figures]),
+                             spread([f.get("wall") for f in figures]),
+                             spread([f.get("ctrl_a") for f in figures])))
+                print("| %s | %s | %s | %s |" % rows[-1], file=sys.stderr, flush=True)
+        list_rows = []
+        for count in (int(n) for n in args.lists.split(",") if n):
+            folder = make_list_store(bench.work, count)
+            runs = []
+            for _ in range(args.repeat):
+                result = bench.list_case(folder, count)
+                runs.append(result)
+                if result is None:
+                    break
+            figures = [r or {} for r in runs]
+            list_rows.append(("%d cookies" % count, spread([f.get("start") for f in figures]),
+                              spread([f.get("fill") for f in figures]),
+                              spread([f.get("ctrl_a") for f in figures]),
+                              spread([f.get("ctrl_a_painted") for f in figures])))
+            print("| %s | %s | %s | %s | %s |" % list_rows[-1], file=sys.stderr, flush=True)
+    finally:
+        bench.close()
+
+    print("Times in ms, median (min-max) of %d runs; 'no answer' = not within %g s.\n" % (args.repeat, args.timeout))
+    if rows:
+        print("| cookie clicked | press to painted text | click (xdotool) to painted | Ctrl+A to title with count |")
+        print("|---|---|---|---|")
+        for row in rows:
+            print("| %s | %s | %s | %s |" % row)
+        print()
+    if list_rows:
+        print("| list | start to painted list | fill to painted list | Ctrl+A to title with count | Ctrl+A to painted list |")
+        print("|---|---|---|---|---|")
+        for row in list_rows:
+            print("| %s | %s | %s | %s | %s |" % row)
+
+
+if __name__ == "__main__":
+    main()
