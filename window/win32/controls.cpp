@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "window/win32/text.h"
+#include "window/win32/text_view.h"
 #include "window/win32/timing_log.h"
 
 namespace vesk::win32 {
@@ -226,32 +227,20 @@ void ListBoxControl::SetToolTip(const std::string& text) {
 
 // TextBoxControl
 
-namespace {
-
-LRESULT CALLBACK TimedPaint(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
-                            DWORD_PTR /*data*/) {
-  if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, TimedPaint, 0);
-  const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
-  if (message == WM_PAINT) LogTiming("text-painted %d", GetWindowTextLengthW(hwnd));
-  return result;
-}
-
-}  // namespace
-
 void TextBoxControl::Create(HWND parent, int id, float left, float top, float width, float height) {
-  // Word wrap: no ES_AUTOHSCROLL. No scroll bars.
-  hwnd_ = CreateChild(parent, WC_EDITW, WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, WS_EX_CLIENTEDGE,
-                      id, left, top, width, height);
-  // The default limit of 32767 characters would cut a cookie short; texts of up to 16 MiB come.
+  // An edit box with word wrap and no scroll bars, drawn by a view of our own: the edit
+  // control is far too slow for the texts of big cookies (text_view.h).
+  RegisterTextView(reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(parent, GWLP_HINSTANCE)));
+  hwnd_ = CreateChild(parent, kTextViewClass, WS_TABSTOP, WS_EX_CLIENTEDGE, id, left, top, width, height);
+  // Like the edit control it stands for, it starts with a limit that would cut a cookie short;
+  // texts of up to 16 MiB come.
   SendMessageW(hwnd_, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
-  if (TimingLogOn()) SetWindowSubclass(hwnd_, TimedPaint, 0, 0);
 }
 
 void TextBoxControl::SetText(const std::string& text) {
-  const std::wstring wide = Wide(text);
+  std::wstring wide = Wide(text);
   LogTiming("text-set %d", static_cast<int>(wide.size()));
-  SetWindowTextW(hwnd_, wide.c_str());
-  LogTiming("text-laid-out %d", static_cast<int>(wide.size()));
+  SetTextViewText(hwnd_, std::move(wide));
 }
 
 // CheckBoxControl
