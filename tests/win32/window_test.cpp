@@ -456,6 +456,73 @@ TEST_F(Win32Window, LongPathsCanBeScrolledIntoView) {
   EXPECT_EQ(SendMessageW(list1_, LB_GETHORIZONTALEXTENT, 0, 0), 0);
 }
 
+TEST_F(Win32Window, SidewaysScrollReachesTheEndOfTheWidestPathNotJustTheLongest) {
+  // Among many long paths of narrow letters one shorter path of wide letters is the widest.
+  std::vector<std::string> paths;
+  for (int i = 0; i < 100; ++i) paths.push_back(std::string(150 + i % 7, 'i'));
+  const std::string wide = std::string(90, 'W') + "\xc3\x9c";  // and a letter outside ASCII
+  paths.insert(paths.begin() + 57, wide);
+  window_->List1().Clear();
+  window_->List1().AddItems(paths);
+
+  const HDC dc = GetDC(list1_);
+  const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list1_, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  const std::wstring text = win32::Wide(wide);
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(list1_, dc);
+  const LRESULT extent = SendMessageW(list1_, LB_GETHORIZONTALEXTENT, 0, 0);
+  EXPECT_GE(extent, size.cx);
+  EXPECT_LE(extent, size.cx + 8);  // no far scrolling past it
+  EXPECT_EQ(window_->List1().List(57), wide);
+}
+
+// A freeze guard, not a benchmark: the window must answer within a generous time whatever the
+// cookie, and the text view must hold all of the text.
+TEST_F(Win32Window, BigCookiesShowWholeAndTheWindowKeepsAnswering) {
+  struct Big {
+    std::string name;
+    std::string bytes;
+  };
+  std::string words;
+  while (words.size() < 1000000) words += "lorem ipsum dolor sit amet ";
+  words.resize(1000000);
+  const std::vector<Big> cookies = {
+      {"zeros.example\\nul.sol", std::string(std::size_t{16} << 20, '\0')},
+      {"words.example\\text.sol", words},
+  };
+  for (const Big& big : cookies) root_.WriteFile(store_ + big.name, big.bytes);
+  SendMessageW(window_->Check1().Hwnd(), BM_CLICK, 0, 0);  // rescans
+  SendMessageW(window_->Check1().Hwnd(), BM_CLICK, 0, 0);  // back to the store
+  const HWND text1 = window_->Text1().Hwnd();
+  for (const Big& big : cookies) {
+    const int index = IndexOf(Cookie(big.name));
+    ASSERT_GE(index, 0) << big.name;
+    const ULONGLONG start = GetTickCount64();
+    Click(list1_, index);
+    UpdateWindow(text1);
+    {
+      HeldKey control(VK_CONTROL);
+      SendMessageW(list1_, WM_KEYDOWN, 'A', 0);
+    }
+    Pump();
+    const ULONGLONG elapsed = GetTickCount64() - start;
+    EXPECT_LT(elapsed, 2000u) << big.name;
+    EXPECT_EQ(Title(), TitleText() + L" [5/5]") << big.name;
+    // Every byte is one character: a NUL shows as a mark, and the words hold no delimiter.
+    EXPECT_EQ(SendMessageW(text1, WM_GETTEXTLENGTH, 0, 0), static_cast<LRESULT>(big.bytes.size())) << big.name;
+  }
+  std::wstring shown(static_cast<std::size_t>(GetWindowTextLengthW(text1)) + 1, L'\0');
+  shown.resize(static_cast<std::size_t>(GetWindowTextW(text1, shown.data(), static_cast<int>(shown.size()))));
+  EXPECT_EQ(shown, win32::Wide(words));
+
+  // A rescan leaves nothing selected and the views empty.
+  SendMessageW(window_->Check1().Hwnd(), BM_CLICK, 0, 0);
+  EXPECT_TRUE(SelectedRows().empty());
+  EXPECT_EQ(GetWindowTextLengthW(text1), 0);
+}
+
 TEST_F(Win32Window, LabelShowsThePointingHandAndBusyWorkTheHourglass) {
   const HWND label = window_->Label1().Hwnd();
   const LPARAM hover = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);

@@ -72,6 +72,8 @@ class ListBoxControl final : public Placed<window::ListBox> {
   static LRESULT CALLBACK Subclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                    DWORD_PTR self);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // The widest of `texts` in the list's font, in pixels.
+  int WidestText(const std::vector<std::wstring>& texts) const;
 
   bool multiSelect_ = false;
   bool hadFocus_ = false;
