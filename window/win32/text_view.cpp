@@ -1,6 +1,8 @@
 #include "window/win32/text_view.h"
 
+#include <uxtheme.h>
 #include <usp10.h>
+#include <vssym32.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -118,9 +120,11 @@ class TextView {
   void Paste();
 
   void Paint();
+  void PaintFrame(HRGN region);
   void PaintSegment(HDC dc, int x, int y, std::size_t from, std::size_t to) const;
 
   HWND hwnd_;
+  HTHEME theme_ = nullptr;
   HFONT font_ = nullptr;
   int charWidth_ = 8;
   int lineHeight_ = 16;
@@ -160,6 +164,20 @@ LRESULT TextView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NCCREATE:
       Calibrate();
       return DefWindowProcW(hwnd_, message, wParam, lParam);
+    case WM_CREATE:
+      theme_ = OpenThemeData(hwnd_, L"Edit");
+      return 0;
+    case WM_THEMECHANGED:
+      if (theme_ != nullptr) CloseThemeData(theme_);
+      theme_ = OpenThemeData(hwnd_, L"Edit");
+      return 0;
+    case WM_DESTROY:
+      if (theme_ != nullptr) CloseThemeData(theme_);
+      theme_ = nullptr;
+      return 0;
+    case WM_NCPAINT:
+      PaintFrame(reinterpret_cast<HRGN>(wParam));
+      return 0;
     case WM_SETTEXT: {
       std::wstring text = lParam != 0 ? reinterpret_cast<const wchar_t*>(lParam) : L"";
       TakeText(text);
@@ -207,11 +225,13 @@ LRESULT TextView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       ShowCaret();
       ::ShowCaret(hwnd_);
       InvalidateRect(hwnd_, nullptr, FALSE);  // the selection shows only with the focus
+      if (theme_ != nullptr) RedrawWindow(hwnd_, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
       return 0;
     case WM_KILLFOCUS:
       focused_ = false;
       DestroyCaret();
       InvalidateRect(hwnd_, nullptr, FALSE);
+      if (theme_ != nullptr) RedrawWindow(hwnd_, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_UPDATENOW);
       return 0;
     case WM_KEYDOWN:
       OnKeyDown(wParam);
@@ -622,6 +642,29 @@ void TextView::PaintSegment(HDC dc, int x, int y, std::size_t from, std::size_t 
   } else {
     ExtTextOutW(dc, x, y, 0, nullptr, text_.data() + from, static_cast<UINT>(length), nullptr);
   }
+}
+
+// The sunken border in the visual style's colours, as a themed edit control draws it.
+void TextView::PaintFrame(HRGN region) {
+  const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
+  if (theme_ == nullptr || (exStyle & WS_EX_CLIENTEDGE) == 0) {
+    DefWindowProcW(hwnd_, WM_NCPAINT, reinterpret_cast<WPARAM>(region), 0);
+    return;
+  }
+  RECT frame{};
+  GetWindowRect(hwnd_, &frame);
+  const int edgeX = GetSystemMetrics(SM_CXEDGE);
+  const int edgeY = GetSystemMetrics(SM_CYEDGE);
+  HRGN inside = CreateRectRgn(frame.left + edgeX, frame.top + edgeY, frame.right - edgeX, frame.bottom - edgeY);
+  if (region != reinterpret_cast<HRGN>(1)) CombineRgn(inside, inside, region, RGN_AND);
+  OffsetRect(&frame, -frame.left, -frame.top);
+  const int state = !IsWindowEnabled(hwnd_) ? ETS_DISABLED : GetFocus() == hwnd_ ? ETS_FOCUSED : ETS_NORMAL;
+  const HDC dc = GetDCEx(hwnd_, region, DCX_WINDOW | DCX_INTERSECTRGN);
+  if (IsThemeBackgroundPartiallyTransparent(theme_, EP_EDITTEXT, state)) DrawThemeParentBackground(hwnd_, dc, &frame);
+  DrawThemeBackground(theme_, dc, EP_EDITTEXT, state, &frame, nullptr);
+  ReleaseDC(hwnd_, dc);
+  DefWindowProcW(hwnd_, WM_NCPAINT, reinterpret_cast<WPARAM>(inside), 0);
+  DeleteObject(inside);
 }
 
 void TextView::Paint() {
