@@ -11,6 +11,7 @@
 
 #include "discovery/scan.h"
 #include "platform/platform.h"
+#include "platform/utf16.h"
 #include "tests/win32/temp_folder.h"
 
 namespace vesk {
@@ -221,6 +222,29 @@ TEST(Win32Platform, EnvironmentValuesArriveAsUtf8) {
 
 TEST(Win32Platform, ExecutableNameIsTheRunningModuleWithoutFolderAndExtension) {
   EXPECT_EQ(Native().ExecutableName(), "vesk_win32_platform_tests");
+}
+
+TEST(Win32Platform, Utf8ToUtf16GivesWhatTheSystemGives) {
+  // Our own conversion of valid text and the system's of any other must agree everywhere.
+  const std::vector<std::string> texts = {
+      "plain ASCII",
+      "\xc2\xb7\xc2\xb7 marks",                    // U+00B7, the mark of a control byte
+      "Gr\xc3\xbc\xc3\x9f" "e \xe6\x97\xa5\xe6\x9c\xac",  // two- and three-byte sequences
+      "\xf0\x9f\x98\x80 pair",                      // a surrogate pair
+      std::string("nul\0inside", 10),
+      "\xc3",                                        // cut short
+      "\xc0\xaf over-long",
+      "\xed\xa0\x80 a surrogate half",
+      "\xf4\x90\x80\x80 beyond U+10FFFF",
+      "lone \x80 continuation",
+      "\xe6\x97 short then ASCII",
+  };
+  for (const std::string& text : texts) {
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring expected(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), expected.data(), length);
+    EXPECT_EQ(platform::Wide(text), expected) << text;
+  }
 }
 
 }  // namespace
