@@ -478,6 +478,41 @@ TEST_F(Win32Window, SidewaysScrollReachesTheEndOfTheWidestPathNotJustTheLongest)
   EXPECT_EQ(window_->List1().List(57), wide);
 }
 
+TEST_F(Win32Window, CookieRowsKeepTheirExactBytesAndTheLookOfAPlainList) {
+  // Not valid UTF-8 (a lone surrogate half), so any trip through UTF-16 would change it.
+  const std::string odd = "C:\\x\\\xed\xa0\x80.sol";
+  window_->List1().AddItem(odd);
+  EXPECT_EQ(window_->List1().List(3), odd);
+  EXPECT_EQ(window_->List1().ListCount(), 3 + 1);
+  EXPECT_EQ(window_->List1().List(4), "");
+  // Rows as high as those of the details list, a plain list box with the same font.
+  EXPECT_EQ(SendMessageW(list1_, LB_GETITEMHEIGHT, 0, 0),
+            SendMessageW(window_->List2().Hwnd(), LB_GETITEMHEIGHT, 0, 0));
+}
+
+TEST_F(Win32Window, TypingALetterMovesToTheNextCookieStartingWithIt) {
+  window_->List1().Clear();
+  window_->List1().AddItems({"alpha", "Bravo", "charlie", "beta"});
+  Click(list1_, 0);
+  SendMessageW(list1_, WM_CHAR, 'b', 0);
+  EXPECT_EQ(SendMessageW(list1_, LB_GETCARETINDEX, 0, 0), 1);  // whatever the case
+  SendMessageW(list1_, WM_CHAR, 'B', 0);
+  EXPECT_EQ(SendMessageW(list1_, LB_GETCARETINDEX, 0, 0), 3);
+  SendMessageW(list1_, WM_CHAR, 'b', 0);
+  EXPECT_EQ(SendMessageW(list1_, LB_GETCARETINDEX, 0, 0), 1);  // round again
+  SendMessageW(list1_, WM_CHAR, 'z', 0);
+  EXPECT_EQ(SendMessageW(list1_, LB_GETCARETINDEX, 0, 0), 1);  // no such row: stays
+
+  // The move is a selection change: the cookie of the new current row is shown.
+  window_->Form().ShowFlashCookies();
+  Click(list1_, 0);
+  const std::string next = window_->List1().List(1);
+  SendMessageW(list1_, WM_CHAR, static_cast<WPARAM>(next[0]), 0);  // every path starts with the drive
+  EXPECT_EQ(SendMessageW(list1_, LB_GETCARETINDEX, 0, 0), 1);
+  ASSERT_EQ(window_->List2().ListCount(), 3);
+  EXPECT_EQ(window_->List2().List(0), "File\t" + next.substr(next.rfind('\\') + 1));
+}
+
 // A freeze guard, not a benchmark: the window must answer within a generous time whatever the
 // cookie, and the text view must hold all of the text.
 TEST_F(Win32Window, BigCookiesShowWholeAndTheWindowKeepsAnswering) {

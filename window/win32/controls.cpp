@@ -45,6 +45,7 @@ ListBoxControl::~ListBoxControl() {
 void ListBoxControl::Create(HWND parent, int id, bool multiSelect, DWORD extraStyle, float left, float top,
                             float width, float height) {
   multiSelect_ = multiSelect;
+  ownerData_ = (extraStyle & LBS_NODATA) != 0;
   const DWORD style = WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | (multiSelect ? LBS_EXTENDEDSEL : 0) | extraStyle;
   hwnd_ = CreateChild(parent, WC_LISTBOXW, style, WS_EX_CLIENTEDGE, id, left, top, width, height);
   SetWindowSubclass(hwnd_, Subclass, 0, reinterpret_cast<DWORD_PTR>(this));
@@ -70,6 +71,26 @@ LRESULT ListBoxControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             PixelsToTwips(GET_Y_LPARAM(lParam), dpi));
   };
   switch (message) {
+    case WM_SETFONT:
+      if (ownerData_) {
+        const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+        // An owner-drawn list keeps its item height; give it the one it has with its own text.
+        const HDC dc = GetDC(hwnd);
+        const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(wParam));
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(dc, &metrics);
+        SelectObject(dc, old);
+        ReleaseDC(hwnd, dc);
+        SendMessageW(hwnd, LB_SETITEMHEIGHT, 0, MAKELPARAM(metrics.tmHeight, 0));
+        return result;
+      }
+      break;
+    case WM_CHAR:
+      if (ownerData_) {
+        TypeAhead(static_cast<wchar_t>(wParam));
+        return 0;
+      }
+      break;
     case WM_PAINT:
       if (timingName_ != nullptr && TimingLogOn()) {
         const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
@@ -114,6 +135,7 @@ LRESULT ListBoxControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void ListBoxControl::Clear() {
   SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0);
+  items_.clear();
   extent_ = 0;
   SendMessageW(hwnd_, LB_SETHORIZONTALEXTENT, 0, 0);
 }
@@ -131,8 +153,14 @@ void ListBoxControl::AddItems(const std::vector<std::string>& texts) {
   }
   // One repaint and one allocation for the lot: a deeper scan can list thousands of cookies.
   SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
-  SendMessageW(hwnd_, LB_INITSTORAGE, wide.size(), static_cast<LPARAM>(characters * sizeof(wchar_t)));
-  for (const auto& text : wide) SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  if (ownerData_) {
+    // The list box only counts the rows; their texts stay here, exactly as they came.
+    items_.insert(items_.end(), texts.begin(), texts.end());
+    SendMessageW(hwnd_, LB_SETCOUNT, items_.size(), 0);
+  } else {
+    SendMessageW(hwnd_, LB_INITSTORAGE, wide.size(), static_cast<LPARAM>(characters * sizeof(wchar_t)));
+    for (const auto& text : wide) SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  }
   // A list box scrolls sideways only as far as it is told; the paths are long.
   extent_ = std::max(extent_, WidestText(wide) + 4);
   SendMessageW(hwnd_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(extent_), 0);
@@ -199,6 +227,7 @@ int ListBoxControl::ListIndex() const {
 }
 
 std::string ListBoxControl::List(int index) const {
+  if (ownerData_) return index >= 0 && static_cast<std::size_t>(index) < items_.size() ? items_[static_cast<std::size_t>(index)] : std::string();
   const LRESULT length = SendMessageW(hwnd_, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
   if (index < 0 || length == LB_ERR) return {};
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
@@ -206,6 +235,65 @@ std::string ListBoxControl::List(int index) const {
   if (got == LB_ERR) return {};
   text.resize(static_cast<std::size_t>(got));
   return Utf8(text);
+}
+
+void ListBoxControl::DrawItem(const DRAWITEMSTRUCT& item) const {
+  // As the list box draws a row of its own: the text one pixel in, the system's selection
+  // colours, the focus rectangle. The colours already in the DC are the list's.
+  const HDC dc = item.hDC;
+  if (item.itemAction == ODA_FOCUS) {
+    DrawFocusRect(dc, &item.rcItem);
+    return;
+  }
+  const bool selected = (item.itemState & ODS_SELECTED) != 0;
+  COLORREF oldBack = 0;
+  COLORREF oldText = 0;
+  if (selected) {
+    oldBack = SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHT));
+    oldText = SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
+  }
+  const std::wstring text = item.itemID < items_.size() ? Wide(items_[item.itemID]) : std::wstring();
+  ExtTextOutW(dc, item.rcItem.left + 1, item.rcItem.top, ETO_OPAQUE | ETO_CLIPPED, &item.rcItem, text.c_str(),
+              static_cast<UINT>(text.size()), nullptr);
+  if (selected) {
+    SetBkColor(dc, oldBack);
+    SetTextColor(dc, oldText);
+  }
+  if ((item.itemState & ODS_FOCUS) != 0) DrawFocusRect(dc, &item.rcItem);
+}
+
+void ListBoxControl::TypeAhead(wchar_t typed) {
+  // A list box with texts of its own moves to the next row that starts with the typed letter;
+  // this one holds no texts, so it is done here the same way.
+  const int count = ListCount();
+  if (count <= 0) return;
+  const int caret = static_cast<int>(SendMessageW(hwnd_, LB_GETCARETINDEX, 0, 0));
+  wchar_t wanted[2] = {typed, 0};
+  CharUpperW(wanted);
+  int found = -1;
+  for (int step = 1; step <= count && found < 0; ++step) {
+    const int index = (std::max(caret, -1) + step) % count;
+    const std::wstring text = Wide(items_[static_cast<std::size_t>(index)].substr(0, 4));
+    if (text.empty()) continue;
+    wchar_t first[2] = {text[0], 0};
+    CharUpperW(first);
+    if (first[0] == wanted[0]) found = index;
+  }
+  if (found < 0) return;
+  if (multiSelect_) {
+    const int anchor = static_cast<int>(SendMessageW(hwnd_, LB_GETANCHORINDEX, 0, 0));
+    if (anchor >= 0 && anchor < count) {
+      SendMessageW(hwnd_, LB_SETSEL, FALSE, -1);
+      SendMessageW(hwnd_, LB_SELITEMRANGEEX, static_cast<WPARAM>(std::min(anchor, found)),
+                   std::max(anchor, found));
+      SendMessageW(hwnd_, LB_SETANCHORINDEX, static_cast<WPARAM>(anchor), 0);
+    }
+  } else {
+    SendMessageW(hwnd_, LB_SETCURSEL, static_cast<WPARAM>(found), 0);
+  }
+  SendMessageW(hwnd_, LB_SETCARETINDEX, static_cast<WPARAM>(found), FALSE);
+  SendMessageW(GetParent(hwnd_), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd_), LBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(hwnd_));
 }
 
 bool ListBoxControl::Selected(int index) const {

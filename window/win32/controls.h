@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "window/controls.h"
 #include "window/win32/twips.h"
@@ -65,6 +66,9 @@ class ListBoxControl final : public Placed<window::ListBox> {
   int SelCount() const override;
   void SetVisible(bool visible) override;
   void SetToolTip(const std::string& text) override;
+  // Draws a row of a list created with LBS_NODATA | LBS_OWNERDRAWFIXED, which keeps its texts
+  // here: filling it is one message, however many rows.
+  void DrawItem(const DRAWITEMSTRUCT& item) const;
   // Names the list in the timing log (timing_log.h); unnamed lists log nothing.
   void SetTimingName(const char* name) { timingName_ = name; }
 
@@ -74,8 +78,11 @@ class ListBoxControl final : public Placed<window::ListBox> {
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   // The widest of `texts` in the list's font, in pixels.
   int WidestText(const std::vector<std::wstring>& texts) const;
+  void TypeAhead(wchar_t typed);
 
   bool multiSelect_ = false;
+  bool ownerData_ = false;
+  std::vector<std::string> items_;  // the rows' texts when the list box holds none
   bool hadFocus_ = false;
   int extent_ = 0;  // widest item in pixels
   HWND toolTip_ = nullptr;
