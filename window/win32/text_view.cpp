@@ -118,6 +118,7 @@ class TextView {
   void OnChar(wchar_t c);
   void Copy() const;
   void Paste();
+  void ContextMenu(LPARAM at);
 
   void Paint();
   void PaintFrame(HRGN region);
@@ -261,6 +262,9 @@ LRESULT TextView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         dragging_ = false;
         if (message == WM_LBUTTONUP) ReleaseCapture();
       }
+      return 0;
+    case WM_CONTEXTMENU:
+      ContextMenu(lParam);
       return 0;
     case WM_MOUSEWHEEL: {
       UINT perNotch = 3;
@@ -627,6 +631,39 @@ void TextView::Paste() {
   }
   CloseClipboard();
   ReplaceSelection(pasted);
+}
+
+// The edit control's own menu from the system's resources, in the system's language; its
+// items' identifiers are the messages they stand for.
+void TextView::ContextMenu(LPARAM at) {
+  const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  HMENU menu = LoadMenuW(user32, L"EDITMENU");
+  if (menu == nullptr) menu = LoadMenuW(user32, MAKEINTRESOURCEW(1));
+  if (menu == nullptr) return;
+  const HMENU popup = GetSubMenu(menu, 0);
+  SetFocus(hwnd_);
+  const bool selection = anchor_ != caret_;
+  const auto enable = [popup](UINT id, bool on) { EnableMenuItem(popup, id, MF_BYCOMMAND | (on ? MF_ENABLED : MF_GRAYED)); };
+  enable(EM_UNDO, false);
+  enable(WM_UNDO, false);
+  enable(WM_CUT, selection);
+  enable(WM_COPY, selection);
+  enable(WM_CLEAR, selection);
+  enable(WM_PASTE, IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE);
+  enable(EM_SETSEL, !text_.empty() && !(std::min(anchor_, caret_) == 0 && std::max(anchor_, caret_) == text_.size()));
+  POINT point{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+  if (at == -1) {  // from the keyboard: at the caret
+    GetCaretPos(&point);
+    ClientToScreen(hwnd_, &point);
+  }
+  const auto chosen = static_cast<UINT>(
+      TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, point.x, point.y, 0, hwnd_, nullptr));
+  DestroyMenu(menu);
+  if (chosen == EM_SETSEL) {
+    SetSelection(0, text_.size());
+  } else if (chosen == WM_CUT || chosen == WM_COPY || chosen == WM_PASTE || chosen == WM_CLEAR) {
+    SendMessageW(hwnd_, chosen, 0, 0);
+  }
 }
 
 void TextView::PaintSegment(HDC dc, int x, int y, std::size_t from, std::size_t to) const {

@@ -10,7 +10,7 @@
 // It answers the edit control's messages that the program and a user reach: WM_SETTEXT,
 // WM_GETTEXT, WM_GETTEXTLENGTH, WM_SETFONT, WM_GETFONT, EM_SETSEL, EM_GETSEL, EM_REPLACESEL,
 // EM_SETLIMITTEXT, EM_GETLIMITTEXT, EM_GETLINECOUNT, EM_LINEINDEX, EM_POSFROMCHAR, EM_GETFIRSTVISIBLELINE,
-// WM_COPY, WM_CUT, WM_PASTE, WM_CLEAR; the keys of an edit box (arrows, Home, End, Page Up and
+// WM_COPY, WM_CUT, WM_PASTE, WM_CLEAR, the edit control's context menu; the keys of an edit box (arrows, Home, End, Page Up and
 // Down with Shift and Ctrl, Delete, Backspace, Enter, Ctrl+A, C, X, V), the mouse and the
 // wheel. Colours come from the parent's WM_CTLCOLOREDIT, as for an edit control; the margins
 // are taken from a real edit control with the same font, so the text lies where the edit
