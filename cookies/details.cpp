@@ -62,6 +62,36 @@ std::size_t DecodeUtf8(std::string_view s, char32_t& c) {
 
 bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
+// What a byte is when it starts a character: ASCII is shown as itself, taken out as a field
+// delimiter, or marked as a control; every byte from 0x80 on needs decoding.
+enum class ByteClass : unsigned char { Plain, Delimiter, Control, High };
+
+constexpr std::array<ByteClass, 256> kByteClasses = [] {
+  std::array<ByteClass, 256> classes{};
+  for (int b = 0; b < 256; ++b) {
+    classes[b] = b >= 0x80 ? ByteClass::High
+                 : b == ',' || b == '\r' || b == '\n' ? ByteClass::Delimiter
+                 : b < 0x20 || b == 0x7F ? ByteClass::Control
+                                         : ByteClass::Plain;
+  }
+  return classes;
+}();
+
+// Appends `count` control marks, many at a time.
+void AppendControlMarks(std::string& out, std::size_t count) {
+  static const std::string kMarks = [] {
+    std::string marks;
+    for (int i = 0; i < 512; ++i) AppendUtf8(marks, kControlMark);
+    return marks;
+  }();
+  const std::size_t markLength = kMarks.size() / 512;
+  while (count > 0) {
+    const std::size_t now = count < 512 ? count : 512;
+    out.append(kMarks, 0, now * markLength);
+    count -= now;
+  }
+}
+
 }  // namespace
 
 // The file is read as comma- and line-separated fields that are shown joined with nothing
@@ -77,28 +107,36 @@ bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 std::string CookieText(std::string_view bytes) {
   std::string text;
   text.reserve(bytes.size());
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    const char b = bytes[i];
-    if (b == ',' || b == '\r' || b == '\n') {
-      ++i;
+  const char* const end = bytes.data() + bytes.size();
+  const char* p = bytes.data();
+  // Cookies up to the read cap are shown, so the common runs (plain ASCII, and the NUL and
+  // length bytes between fields) are copied or marked a run at a time.
+  while (p < end) {
+    const auto b = static_cast<unsigned char>(*p);
+    const ByteClass kind = kByteClasses[b];
+    if (kind == ByteClass::Plain || kind == ByteClass::Control) {
+      const char* run = p + 1;
+      while (run < end && kByteClasses[static_cast<unsigned char>(*run)] == kind) ++run;
+      if (kind == ByteClass::Plain) {
+        text.append(p, run);
+      } else {
+        AppendControlMarks(text, static_cast<std::size_t>(run - p));
+      }
+      p = run;
+      continue;
+    }
+    if (kind == ByteClass::Delimiter) {
+      ++p;
       continue;
     }
     char32_t c;
-    std::size_t length = DecodeUtf8(bytes.substr(i), c);
+    std::size_t length = DecodeUtf8(std::string_view(p, static_cast<std::size_t>(end - p)), c);
     if (length == 0) {
-      const auto byte = static_cast<unsigned char>(b);
-      c = byte >= 0x80 && byte <= 0x9F ? kCp1252High[byte - 0x80] : byte;
+      c = b <= 0x9F ? kCp1252High[b - 0x80] : b;
       length = 1;
     }
-    if (IsControl(c)) {
-      AppendUtf8(text, kControlMark);
-    } else if (c < 0x80) {
-      text += static_cast<char>(c);
-    } else {
-      AppendUtf8(text, c);
-    }
-    i += length;
+    AppendUtf8(text, IsControl(c) ? kControlMark : c);
+    p += length;
   }
   return text;
 }

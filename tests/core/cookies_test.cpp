@@ -42,6 +42,17 @@ TEST(DetailsCookieText, DropsDelimitersAndShowsEveryOtherByte) {
       {"", ""},
   };
   for (const auto& [bytes, text] : cases) EXPECT_EQ(cookies::CookieText(bytes), text) << bytes;
+
+  // Long runs are handled a run at a time: their lengths and what follows them must survive.
+  auto dots = [&](std::size_t n) {
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i) s += dot;
+    return s;
+  };
+  for (const std::size_t n : {511u, 512u, 513u, 5000u}) {
+    EXPECT_EQ(cookies::CookieText(std::string(n, '\0') + "a\x01,b"), dots(n) + "a" + dot + "b") << n;
+    EXPECT_EQ(cookies::CookieText(std::string(n, 'x') + "\xe4\n"), std::string(n, 'x') + "ä") << n;
+  }
 }
 
 TEST(DetailsSplitPath, EveryPartCounts) {
