@@ -1,7 +1,23 @@
+// The scan with folders read ahead. The calling thread records the entries in exactly the order of
+// the sequential walk; a few workers list, in that same order, the subfolders of the folders on
+// its way down before it gets there, since most of the time goes into waiting for the disk.
+//
+// A folder read ahead is listed completely and closed again, so that read-ahead holds no
+// descriptor beyond the workers' own. The calling thread opens a folder once more only when it
+// goes down into it and the folder has subfolders to be read: they are opened relative to it.
+
 #include "discovery/scan.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace vesk::discovery {
 namespace {
@@ -13,50 +29,230 @@ void Record(EntryList& list, const char* marker, const std::string& folder, cons
   list.emplace_back();  // the new spare slot
 }
 
+bool IsDotOrDotDot(const platform::FolderEntry& entry) {
+  return entry.isDirectory && (entry.name == "." || entry.name == "..");
+}
+
+// A subfolder the walk will go down into unless it cannot be enumerated or is on the way down.
+bool ToEnter(const platform::FolderEntry& entry) {
+  return entry.isDirectory && !entry.isLink && !IsDotOrDotDot(entry);
+}
+
+void ReadAll(platform::Folder& folder, std::vector<platform::FolderEntry>& entries) {
+  platform::FolderEntry entry;
+  while (folder.Next(entry)) {
+    if (!IsDotOrDotDot(entry)) entries.push_back(entry);
+  }
+}
+
+// A subfolder of a folder on the way down, queued, being read or read.
+struct Pending {
+  enum class State { kQueued, kReading, kRead };
+
+  platform::Folder* parent = nullptr;  // stays open until all its pending subfolders are taken
+  std::string name;
+  std::string path;  // the parent's path + name, without a trailing separator
+  State state = State::kQueued;
+  // Written by the reader before the state becomes kRead.
+  bool enumerable = false;
+  std::optional<platform::FolderId> id;
+  std::vector<platform::FolderEntry> entries;  // "." and ".." left out
+  std::exception_ptr error;
+};
+
+void Read(Pending& pending, const std::string& pattern) {
+  try {
+    const auto folder = pending.parent->OpenChild(pending.name, pending.path, pattern);
+    if (!folder) return;  // cannot be enumerated
+    pending.enumerable = true;
+    pending.id = folder->Id();
+    ReadAll(*folder, pending.entries);
+  } catch (...) {
+    pending.error = std::current_exception();  // the recording thread raises it in its turn
+  }
+}
+
+class Walk {
+ public:
+  Walk(const std::string& pattern, EntryList& list, const ScanOptions& options)
+      : pattern_(pattern), list_(list), options_(options) {}
+
+  ~Walk() {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    workAvailable_.notify_all();
+    for (auto& worker : workers_) worker.join();
+  }
+
+  Walk(const Walk&) = delete;
+  Walk& operator=(const Walk&) = delete;
+
+  void Run(std::unique_ptr<platform::Folder> root, std::string path) {
+    Level top;
+    top.id = root->Id();
+    top.path = std::move(path);
+    ReadAll(*root, top.entries);
+    top.folder = std::move(root);
+    Push(std::move(top));
+
+    while (!levels_.empty()) {
+      Level& level = levels_.back();
+      if (level.next == level.entries.size()) {
+        levels_.pop_back();  // every subfolder is taken: nobody reads through this folder any more
+        continue;
+      }
+      const platform::FolderEntry& entry = level.entries[level.next++];
+      if (!entry.isDirectory) {
+        Record(list_, kFileMarker, level.path, entry.name);
+        continue;
+      }
+      Record(list_, kFolderMarker, level.path, entry.name);
+      if (entry.isLink || !level.folder) continue;
+
+      const std::unique_ptr<Pending> sub = Take(level);
+      if (sub->error) std::rethrow_exception(sub->error);
+      if (!sub->enumerable) continue;
+      if (sub->id) {
+        const bool onDescentPath =
+            std::any_of(levels_.begin(), levels_.end(), [&](const Level& l) { return l.id == sub->id; });
+        if (onDescentPath) continue;
+      }
+      Level child;
+      child.id = sub->id;
+      child.path = sub->path + platform::kSeparator;
+      child.entries = std::move(sub->entries);
+      if (std::any_of(child.entries.begin(), child.entries.end(), ToEnter)) {
+        child.folder = level.folder->OpenChild(sub->name, sub->path, pattern_);
+        // Replaced since it was listed: its subfolders are recorded but not entered.
+        if (child.folder && child.folder->Id() != child.id) child.folder.reset();
+      }
+      Push(std::move(child));  // `level` and `entry` are invalid from here
+    }
+  }
+
+ private:
+  struct Level {
+    // Open while subfolders of it are pending; null when none is to be entered.
+    std::unique_ptr<platform::Folder> folder;
+    std::optional<platform::FolderId> id;
+    std::string path;  // ends with the separator
+    std::vector<platform::FolderEntry> entries;
+    std::size_t next = 0;
+    std::deque<std::unique_ptr<Pending>> subfolders;  // in listing order
+  };
+
+  void Push(Level level) {
+    if (level.folder) {
+      for (const auto& entry : level.entries) {
+        if (!ToEnter(entry)) continue;
+        auto pending = std::make_unique<Pending>();
+        pending->parent = level.folder.get();
+        pending->name = entry.name;
+        pending->path = level.path + entry.name;
+        level.subfolders.push_back(std::move(pending));
+      }
+      if (level.subfolders.empty()) level.folder.reset();
+    }
+    const std::size_t added = level.subfolders.size();
+    {
+      // This folder's subfolders come before everything queued so far (later siblings of it
+      // and of the folders above it), so the queue's back is always the next folder in order.
+      std::lock_guard lock(mutex_);
+      for (auto it = level.subfolders.rbegin(); it != level.subfolders.rend(); ++it) queue_.push_back(it->get());
+    }
+    levels_.push_back(std::move(level));
+    if (added == 0) return;
+    StartWorkers();
+    if (added == 1) {
+      workAvailable_.notify_one();
+    } else {
+      workAvailable_.notify_all();
+    }
+  }
+
+  // The next subfolder of `level`, read: waits for its worker, or reads it here if no worker has
+  // taken it yet.
+  std::unique_ptr<Pending> Take(Level& level) {
+    std::unique_ptr<Pending> sub = std::move(level.subfolders.front());
+    level.subfolders.pop_front();
+    std::unique_lock lock(mutex_);
+    if (sub->state == Pending::State::kQueued) {
+      const auto it = std::find(queue_.rbegin(), queue_.rend(), sub.get());
+      queue_.erase(std::next(it).base());
+      sub->state = Pending::State::kReading;
+      lock.unlock();
+      Read(*sub, pattern_);
+      return sub;
+    }
+    awaited_ = sub.get();
+    readDone_.wait(lock, [&] { return sub->state == Pending::State::kRead; });
+    awaited_ = nullptr;
+    const bool windowWasFull = inWindow_-- == options_.window;
+    const bool moreQueued = !queue_.empty();
+    lock.unlock();
+    if (windowWasFull && moreQueued) workAvailable_.notify_one();
+    return sub;
+  }
+
+  void StartWorkers() {
+    if (started_) return;
+    started_ = true;
+    for (int i = 0; i < options_.workers; ++i) {
+      try {
+        workers_.emplace_back([this] { Work(); });
+      } catch (const std::system_error&) {
+        break;  // fewer workers; the recording thread reads whatever none has taken
+      }
+    }
+  }
+
+  void Work() {
+    std::unique_lock lock(mutex_);
+    while (true) {
+      workAvailable_.wait(lock, [&] { return stop_ || (!queue_.empty() && inWindow_ < options_.window); });
+      if (stop_) return;
+      Pending* pending = queue_.back();
+      queue_.pop_back();
+      pending->state = Pending::State::kReading;
+      ++inWindow_;
+      lock.unlock();
+      Read(*pending, pattern_);
+      lock.lock();
+      pending->state = Pending::State::kRead;
+      if (awaited_ == pending) readDone_.notify_one();
+    }
+  }
+
+  const std::string& pattern_;
+  EntryList& list_;
+  const ScanOptions options_;
+  std::vector<Level> levels_;  // the way down; only the recording thread touches it
+  bool started_ = false;
+
+  std::mutex mutex_;
+  std::condition_variable workAvailable_;
+  std::condition_variable readDone_;
+  // Guarded by mutex_:
+  std::vector<Pending*> queue_;    // not yet taken by anyone; the next in order at the back
+  std::size_t inWindow_ = 0;       // taken by workers and not yet by the recording thread
+  const Pending* awaited_ = nullptr;
+  bool stop_ = false;
+
+  std::vector<std::thread> workers_;
+};
+
 }  // namespace
 
-void ScanFolder(std::string path, const std::string& pattern, EntryList& list,
-                platform::System& system) {
+void ScanFolder(std::string path, const std::string& pattern, EntryList& list, platform::System& system,
+                const ScanOptions& options) {
   if (list.empty() || !list.back().empty()) list.emplace_back();
   if (path.empty() || path.back() != platform::kSeparator) path += platform::kSeparator;
-
-  struct Level {
-    std::unique_ptr<platform::Folder> folder;
-    std::string path;  // ends with the separator
-  };
-  // An explicit stack rather than recursion: a very deep tree must not exhaust the call stack.
-  std::vector<Level> levels;
   auto root = system.OpenFolder(path, pattern);
   if (!root) return;
-  levels.push_back({std::move(root), std::move(path)});
-
-  platform::FolderEntry entry;
-  while (!levels.empty()) {
-    Level& level = levels.back();
-    if (!level.folder->Next(entry)) {
-      levels.pop_back();  // closes this level's enumeration
-      continue;
-    }
-    if (!entry.isDirectory) {
-      Record(list, kFileMarker, level.path, entry.name);
-      continue;
-    }
-    if (entry.name == "." || entry.name == "..") continue;
-    Record(list, kFolderMarker, level.path, entry.name);
-    if (entry.isLink) continue;
-
-    std::string childPath = level.path + entry.name;
-    auto child = level.folder->OpenChild(entry.name, childPath, pattern);
-    if (!child) continue;
-    if (const auto id = child->Id()) {
-      const bool onDescentPath = std::any_of(levels.begin(), levels.end(), [&](const Level& l) {
-        return l.folder->Id() == id;
-      });
-      if (onDescentPath) continue;
-    }
-    childPath += platform::kSeparator;
-    levels.push_back({std::move(child), std::move(childPath)});  // `level` is invalid from here
-  }
+  Walk walk(pattern, list, options);
+  walk.Run(std::move(root), std::move(path));
 }
 
 }  // namespace vesk::discovery
