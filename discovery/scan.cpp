@@ -9,12 +9,15 @@
 #include "discovery/scan.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <condition_variable>
 #include <deque>
 #include <exception>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -22,26 +25,40 @@
 namespace vesk::discovery {
 namespace {
 
-void Record(EntryList& list, const char* marker, const std::string& folder, const std::string& name) {
+void Record(EntryList& list, const char* marker, const std::string& folder, std::string_view name) {
   std::string& slot = list.back();
   slot.reserve(4 + folder.size() + name.size());
   slot.append(marker).append(folder).append(name);
   list.emplace_back();  // the new spare slot
 }
 
-bool IsDotOrDotDot(const platform::FolderEntry& entry) {
-  return entry.isDirectory && (entry.name == "." || entry.name == "..");
-}
+// A folder's entries, "." and ".." left out, with the names packed into one string: reading
+// ahead then costs no allocation per entry.
+struct Listing {
+  struct Item {
+    std::size_t offset;
+    std::uint32_t length;
+    bool isDirectory;
+    bool isLink;
+    // A subfolder the walk goes down into, unless it cannot be enumerated or is on the way down.
+    bool ToEnter() const { return isDirectory && !isLink; }
+  };
+  std::string names;
+  std::vector<Item> items;
 
-// A subfolder the walk will go down into unless it cannot be enumerated or is on the way down.
-bool ToEnter(const platform::FolderEntry& entry) {
-  return entry.isDirectory && !entry.isLink && !IsDotOrDotDot(entry);
-}
+  std::string_view Name(const Item& item) const { return std::string_view(names).substr(item.offset, item.length); }
+  bool AnyToEnter() const {
+    return std::any_of(items.begin(), items.end(), [](const Item& item) { return item.ToEnter(); });
+  }
+};
 
-void ReadAll(platform::Folder& folder, std::vector<platform::FolderEntry>& entries) {
+void ReadAll(platform::Folder& folder, Listing& listing) {
   platform::FolderEntry entry;
   while (folder.Next(entry)) {
-    if (!IsDotOrDotDot(entry)) entries.push_back(entry);
+    if (entry.isDirectory && (entry.name == "." || entry.name == "..")) continue;
+    listing.items.push_back(
+        {listing.names.size(), static_cast<std::uint32_t>(entry.name.size()), entry.isDirectory, entry.isLink});
+    listing.names += entry.name;
   }
 }
 
@@ -56,7 +73,7 @@ struct Pending {
   // Written by the reader before the state becomes kRead.
   bool enumerable = false;
   std::optional<platform::FolderId> id;
-  std::vector<platform::FolderEntry> entries;  // "." and ".." left out
+  Listing listing;
   std::exception_ptr error;
 };
 
@@ -66,7 +83,7 @@ void Read(Pending& pending, const std::string& pattern) {
     if (!folder) return;  // cannot be enumerated
     pending.enumerable = true;
     pending.id = folder->Id();
-    ReadAll(*folder, pending.entries);
+    ReadAll(*folder, pending.listing);
   } catch (...) {
     pending.error = std::current_exception();  // the recording thread raises it in its turn
   }
@@ -93,22 +110,22 @@ class Walk {
     Level top;
     top.id = root->Id();
     top.path = std::move(path);
-    ReadAll(*root, top.entries);
+    ReadAll(*root, top.listing);
     top.folder = std::move(root);
     Push(std::move(top));
 
     while (!levels_.empty()) {
       Level& level = levels_.back();
-      if (level.next == level.entries.size()) {
+      if (level.next == level.listing.items.size()) {
         levels_.pop_back();  // every subfolder is taken: nobody reads through this folder any more
         continue;
       }
-      const platform::FolderEntry& entry = level.entries[level.next++];
+      const Listing::Item& entry = level.listing.items[level.next++];
       if (!entry.isDirectory) {
-        Record(list_, kFileMarker, level.path, entry.name);
+        Record(list_, kFileMarker, level.path, level.listing.Name(entry));
         continue;
       }
-      Record(list_, kFolderMarker, level.path, entry.name);
+      Record(list_, kFolderMarker, level.path, level.listing.Name(entry));
       if (entry.isLink || !level.folder) continue;
 
       const std::unique_ptr<Pending> sub = Take(level);
@@ -122,8 +139,8 @@ class Walk {
       Level child;
       child.id = sub->id;
       child.path = sub->path + platform::kSeparator;
-      child.entries = std::move(sub->entries);
-      if (std::any_of(child.entries.begin(), child.entries.end(), ToEnter)) {
+      child.listing = std::move(sub->listing);
+      if (child.listing.AnyToEnter()) {
         child.folder = level.folder->OpenChild(sub->name, sub->path, pattern_);
         // Replaced since it was listed: its subfolders are recorded but not entered.
         if (child.folder && child.folder->Id() != child.id) child.folder.reset();
@@ -138,19 +155,19 @@ class Walk {
     std::unique_ptr<platform::Folder> folder;
     std::optional<platform::FolderId> id;
     std::string path;  // ends with the separator
-    std::vector<platform::FolderEntry> entries;
-    std::size_t next = 0;
+    Listing listing;
+    std::size_t next = 0;  // the next item of the listing to record
     std::deque<std::unique_ptr<Pending>> subfolders;  // in listing order
   };
 
   void Push(Level level) {
     if (level.folder) {
-      for (const auto& entry : level.entries) {
-        if (!ToEnter(entry)) continue;
+      for (const auto& item : level.listing.items) {
+        if (!item.ToEnter()) continue;
         auto pending = std::make_unique<Pending>();
         pending->parent = level.folder.get();
-        pending->name = entry.name;
-        pending->path = level.path + entry.name;
+        pending->name = level.listing.Name(item);
+        pending->path = level.path + pending->name;
         level.subfolders.push_back(std::move(pending));
       }
       if (level.subfolders.empty()) level.folder.reset();
@@ -165,11 +182,8 @@ class Walk {
     levels_.push_back(std::move(level));
     if (added == 0) return;
     StartWorkers();
-    if (added == 1) {
-      workAvailable_.notify_one();
-    } else {
-      workAvailable_.notify_all();
-    }
+    // Wake only as many workers as there is new work for: every wake-up costs a system call.
+    for (std::size_t i = 0; i < std::min(added, idle_.load()); ++i) workAvailable_.notify_one();
   }
 
   // The next subfolder of `level`, read: waits for its worker, or reads it here if no worker has
@@ -186,13 +200,21 @@ class Walk {
       Read(*sub, pattern_);
       return sub;
     }
-    awaited_ = sub.get();
-    readDone_.wait(lock, [&] { return sub->state == Pending::State::kRead; });
-    awaited_ = nullptr;
+    while (sub->state != Pending::State::kRead) {
+      // Rather than sleep until its worker is done, read the next folder in line: waking up
+      // costs about as much as reading a folder from a warm cache.
+      if (!queue_.empty() && inWindow_ < options_.window) {
+        ReadNext(lock);
+        continue;
+      }
+      awaited_ = sub.get();
+      readDone_.wait(lock);
+      awaited_ = nullptr;
+    }
     const bool windowWasFull = inWindow_-- == options_.window;
     const bool moreQueued = !queue_.empty();
     lock.unlock();
-    if (windowWasFull && moreQueued) workAvailable_.notify_one();
+    if (windowWasFull && moreQueued && idle_ > 0) workAvailable_.notify_one();
     return sub;
   }
 
@@ -211,18 +233,27 @@ class Walk {
   void Work() {
     std::unique_lock lock(mutex_);
     while (true) {
-      workAvailable_.wait(lock, [&] { return stop_ || (!queue_.empty() && inWindow_ < options_.window); });
+      if (!stop_ && (queue_.empty() || inWindow_ >= options_.window)) {
+        ++idle_;
+        workAvailable_.wait(lock, [&] { return stop_ || (!queue_.empty() && inWindow_ < options_.window); });
+        --idle_;
+      }
       if (stop_) return;
-      Pending* pending = queue_.back();
-      queue_.pop_back();
-      pending->state = Pending::State::kReading;
-      ++inWindow_;
-      lock.unlock();
-      Read(*pending, pattern_);
-      lock.lock();
-      pending->state = Pending::State::kRead;
-      if (awaited_ == pending) readDone_.notify_one();
+      ReadNext(lock);
     }
+  }
+
+  // Reads the next queued folder; `lock` is held before and after, not while reading.
+  void ReadNext(std::unique_lock<std::mutex>& lock) {
+    Pending* pending = queue_.back();
+    queue_.pop_back();
+    pending->state = Pending::State::kReading;
+    ++inWindow_;
+    lock.unlock();
+    Read(*pending, pattern_);
+    lock.lock();
+    pending->state = Pending::State::kRead;
+    if (awaited_ == pending) readDone_.notify_one();
   }
 
   const std::string& pattern_;
@@ -236,8 +267,9 @@ class Walk {
   std::condition_variable readDone_;
   // Guarded by mutex_:
   std::vector<Pending*> queue_;    // not yet taken by anyone; the next in order at the back
-  std::size_t inWindow_ = 0;       // taken by workers and not yet by the recording thread
+  std::size_t inWindow_ = 0;       // read ahead or being read, and not yet taken for recording
   const Pending* awaited_ = nullptr;
+  std::atomic<std::size_t> idle_ = 0;  // workers waiting for work; changed under mutex_
   bool stop_ = false;
 
   std::vector<std::thread> workers_;
