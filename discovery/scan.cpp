@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <condition_variable>
 #include <deque>
@@ -69,13 +70,27 @@ struct Pending {
   platform::Folder* parent = nullptr;  // stays open until all its pending subfolders are taken
   std::string name;
   std::string path;  // the parent's path + name, without a trailing separator
-  State state = State::kQueued;
+  std::atomic<State> state = State::kQueued;  // changed under the walk's mutex
   // Written by the reader before the state becomes kRead.
   bool enumerable = false;
   std::optional<platform::FolderId> id;
   Listing listing;
   std::exception_ptr error;
 };
+
+// Waits a little for `ready` without sleeping: putting a thread to sleep and waking it costs more
+// than reading a folder from a warm cache, and most waits here are that short.
+template <class Ready>
+void SpinUntil(Ready ready) {
+  constexpr auto kLongest = std::chrono::microseconds(50);
+  const auto until = std::chrono::steady_clock::now() + kLongest;
+  for (unsigned i = 1; !ready(); ++i) {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+    if (i % 64 == 0 && std::chrono::steady_clock::now() > until) return;
+  }
+}
 
 void Read(Pending& pending, const std::string& pattern) {
   try {
@@ -91,6 +106,11 @@ void Read(Pending& pending, const std::string& pattern) {
 
 class Walk {
  public:
+  // Workers leave the next folders in line to the recording thread: on a warm cache it reads
+  // them as fast as it could take them over, and it never has to wait for a worker that has
+  // only just started on the very folder it needs.
+  static constexpr std::size_t kLead = 2;
+
   Walk(const std::string& pattern, EntryList& list, const ScanOptions& options)
       : pattern_(pattern), list_(list), options_(options) {}
 
@@ -178,12 +198,14 @@ class Walk {
       // and of the folders above it), so the queue's back is always the next folder in order.
       std::lock_guard lock(mutex_);
       for (auto it = level.subfolders.rbegin(); it != level.subfolders.rend(); ++it) queue_.push_back(it->get());
+      queued_ += added;
     }
     levels_.push_back(std::move(level));
     if (added == 0) return;
     StartWorkers();
     // Wake only as many workers as there is new work for: every wake-up costs a system call.
-    for (std::size_t i = 0; i < std::min(added, idle_.load()); ++i) workAvailable_.notify_one();
+    const std::size_t forWorkers = queued_ > kLead ? std::min(added, queued_ - kLead) : 0;
+    for (std::size_t i = 0; i < std::min(forWorkers, idle_.load()); ++i) workAvailable_.notify_one();
   }
 
   // The next subfolder of `level`, read: waits for its worker, or reads it here if no worker has
@@ -195,24 +217,28 @@ class Walk {
     if (sub->state == Pending::State::kQueued) {
       const auto it = std::find(queue_.rbegin(), queue_.rend(), sub.get());
       queue_.erase(std::next(it).base());
+      --queued_;
       sub->state = Pending::State::kReading;
       lock.unlock();
       Read(*sub, pattern_);
       return sub;
     }
+    lock.unlock();
+    SpinUntil([&] { return sub->state == Pending::State::kRead; });
+    lock.lock();
     while (sub->state != Pending::State::kRead) {
       // Rather than sleep until its worker is done, read the next folder in line: waking up
       // costs about as much as reading a folder from a warm cache.
-      if (!queue_.empty() && inWindow_ < options_.window) {
-        ReadNext(lock);
+      if (WorkWaiting(0)) {
+        ReadNext(lock, 0);
         continue;
       }
       awaited_ = sub.get();
       readDone_.wait(lock);
       awaited_ = nullptr;
     }
-    const bool windowWasFull = inWindow_-- == options_.window;
-    const bool moreQueued = !queue_.empty();
+    const bool windowWasFull = inWindow_.fetch_sub(1) == options_.window;
+    const bool moreQueued = queued_ > kLead;
     lock.unlock();
     if (windowWasFull && moreQueued && idle_ > 0) workAvailable_.notify_one();
     return sub;
@@ -233,20 +259,26 @@ class Walk {
   void Work() {
     std::unique_lock lock(mutex_);
     while (true) {
-      if (!stop_ && (queue_.empty() || inWindow_ >= options_.window)) {
+      if (!stop_ && !WorkWaiting(kLead)) {
         ++idle_;
-        workAvailable_.wait(lock, [&] { return stop_ || (!queue_.empty() && inWindow_ < options_.window); });
+        workAvailable_.wait(lock, [&] { return stop_ || WorkWaiting(kLead); });
         --idle_;
       }
       if (stop_) return;
-      ReadNext(lock);
+      ReadNext(lock, kLead);
     }
   }
 
-  // Reads the next queued folder; `lock` is held before and after, not while reading.
-  void ReadNext(std::unique_lock<std::mutex>& lock) {
-    Pending* pending = queue_.back();
-    queue_.pop_back();
+  // Read without the lock by spinning threads, so kept in atomics.
+  bool WorkWaiting(std::size_t lead) const { return queued_ > lead && inWindow_ < options_.window; }
+
+  // Reads the queued folder `lead` places after the next one; `lock` is held before and after,
+  // not while reading.
+  void ReadNext(std::unique_lock<std::mutex>& lock, std::size_t lead) {
+    const auto at = queue_.end() - 1 - static_cast<std::ptrdiff_t>(lead);
+    Pending* pending = *at;
+    queue_.erase(at);
+    --queued_;
     pending->state = Pending::State::kReading;
     ++inWindow_;
     lock.unlock();
@@ -267,10 +299,11 @@ class Walk {
   std::condition_variable readDone_;
   // Guarded by mutex_:
   std::vector<Pending*> queue_;    // not yet taken by anyone; the next in order at the back
-  std::size_t inWindow_ = 0;       // read ahead or being read, and not yet taken for recording
+  std::atomic<std::size_t> queued_ = 0;    // queue_.size()
+  std::atomic<std::size_t> inWindow_ = 0;  // read ahead or being read, not yet taken for recording
   const Pending* awaited_ = nullptr;
   std::atomic<std::size_t> idle_ = 0;  // workers waiting for work; changed under mutex_
-  bool stop_ = false;
+  std::atomic<bool> stop_ = false;
 
   std::vector<std::thread> workers_;
 };
