@@ -3,8 +3,9 @@
 // its way down before it gets there, since most of the time goes into waiting for the disk.
 //
 // A folder read ahead is listed completely and closed again, so that read-ahead holds no
-// descriptor beyond the workers' own. The calling thread opens a folder once more only when it
-// goes down into it and the folder has subfolders to be read: they are opened relative to it.
+// descriptor beyond the workers' own: open are only the folders on the way down (their
+// subfolders are opened relative to them) and the ones being read. So the calling thread opens a
+// folder that a worker read once more when it goes down into it and it has subfolders.
 
 #include "discovery/scan.h"
 
@@ -75,6 +76,8 @@ struct Pending {
   bool enumerable = false;
   std::optional<platform::FolderId> id;
   Listing listing;
+  // Kept open when the recording thread read it itself and goes down into it at once.
+  std::unique_ptr<platform::Folder> folder;
   std::exception_ptr error;
 };
 
@@ -92,13 +95,14 @@ void SpinUntil(Ready ready) {
   }
 }
 
-void Read(Pending& pending, const std::string& pattern) {
+void Read(Pending& pending, const std::string& pattern, bool keepOpen = false) {
   try {
-    const auto folder = pending.parent->OpenChild(pending.name, pending.path, pattern);
+    auto folder = pending.parent->OpenChild(pending.name, pending.path, pattern);
     if (!folder) return;  // cannot be enumerated
     pending.enumerable = true;
     pending.id = folder->Id();
     ReadAll(*folder, pending.listing);
+    if (keepOpen && pending.listing.AnyToEnter()) pending.folder = std::move(folder);
   } catch (...) {
     pending.error = std::current_exception();  // the recording thread raises it in its turn
   }
@@ -160,7 +164,9 @@ class Walk {
       child.id = sub->id;
       child.path = sub->path + platform::kSeparator;
       child.listing = std::move(sub->listing);
-      if (child.listing.AnyToEnter()) {
+      if (sub->folder) {
+        child.folder = std::move(sub->folder);
+      } else if (child.listing.AnyToEnter()) {
         child.folder = level.folder->OpenChild(sub->name, sub->path, pattern_);
         // Replaced since it was listed: its subfolders are recorded but not entered.
         if (child.folder && child.folder->Id() != child.id) child.folder.reset();
@@ -220,7 +226,7 @@ class Walk {
       --queued_;
       sub->state = Pending::State::kReading;
       lock.unlock();
-      Read(*sub, pattern_);
+      Read(*sub, pattern_, true);
       return sub;
     }
     lock.unlock();
