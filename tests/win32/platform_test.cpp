@@ -225,11 +225,15 @@ TEST(Win32Platform, ExecutableNameIsTheRunningModuleWithoutFolderAndExtension) {
 
 TEST(Win32Platform, ReadAheadListsTheSameTreeAsTheSequentialWalk) {
   TempFolder root;
-  root.WriteFile("\xce\x95\xce\xbb\xce\xbb\xce\xac\xce\xb4\xce\xb1\\\xe6\x97\xa5\xe6\x9c\xac.sol", "greek folder, japanese name");
+  root.WriteFile("Ελλάδα\\日本.sol", "greek folder, japanese name");
   root.WriteFile("emoji \xf0\x9f\x98\x80\\a.sol", "outside the BMP");
   root.WriteFile("target\\inner.sol", "x");
   for (int i = 0; i < 12; ++i) {
-    for (int j = 0; j < 3; ++j) root.WriteFile("f" + std::to_string(i) + "\\g" + std::to_string(j) + "\\c.sol", "c");
+    for (int j = 0; j < 3; ++j) {
+      // Appended, not added: GCC 12 warns wrongly about `"f" + std::to_string(i)` here.
+      root.WriteFile(std::string("f").append(std::to_string(i)).append("\\g").append(std::to_string(j)) + "\\c.sol",
+                     "c");
+    }
   }
   std::string deep;
   for (int level = 0; level < 6; ++level) deep += std::string(50, static_cast<char>('a' + level)) + "\\";
