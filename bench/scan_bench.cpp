@@ -1,6 +1,6 @@
 // Times the scan and the cookie filter that a refresh of the cookie list runs, on a real folder,
 // and reports the process's peak memory. --sequential times the one-folder-at-a-time walk instead,
-// --workers and --window set the read-ahead.
+// --workers and --window set the read-ahead, --always starts the workers even on a warm cache.
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -21,7 +21,7 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: vesk_scan_bench FOLDER [RUNS=5] [--print] [--sequential] [--workers N] [--window N]\n");
+               "usage: vesk_scan_bench FOLDER [RUNS=5] [--print] [--sequential] [--workers N] [--window N] [--always]\n");
   return 2;
 }
 
@@ -37,6 +37,8 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--print") {
       print = true;
+    } else if (arg == "--always") {
+      options.onlyFromDisk = false;
     } else if (arg == "--sequential") {
       sequential = true;
     } else if (arg == "--workers" && i + 1 < argc) {

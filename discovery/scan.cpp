@@ -116,7 +116,7 @@ class Walk {
   static constexpr std::size_t kLead = 2;
 
   Walk(const std::string& pattern, EntryList& list, const ScanOptions& options)
-      : pattern_(pattern), list_(list), options_(options) {}
+      : pattern_(pattern), list_(list), options_(options), blocksAtStart_(platform::BlocksRead()) {}
 
   ~Walk() {
     {
@@ -208,7 +208,7 @@ class Walk {
     }
     levels_.push_back(std::move(level));
     if (added == 0) return;
-    StartWorkers();
+    if (!options_.onlyFromDisk || !blocksAtStart_) StartWorkers();
     // Wake only as many workers as there is new work for: every wake-up costs a system call.
     const std::size_t forWorkers = queued_ > kLead ? std::min(added, queued_ - kLead) : 0;
     for (std::size_t i = 0; i < std::min(forWorkers, idle_.load()); ++i) workAvailable_.notify_one();
@@ -227,6 +227,7 @@ class Walk {
       sub->state = Pending::State::kReading;
       lock.unlock();
       Read(*sub, pattern_, true);
+      if (!started_ && ++readHere_ % 16 == 0 && ReadFromDisk()) StartWorkers();
       return sub;
     }
     lock.unlock();
@@ -248,6 +249,14 @@ class Walk {
     lock.unlock();
     if (windowWasFull && moreQueued && idle_ > 0) workAvailable_.notify_one();
     return sub;
+  }
+
+  // Whether the scan has had the system read more than a few stray blocks from storage. Asking
+  // costs a system call, so it is asked only now and then.
+  bool ReadFromDisk() const {
+    constexpr std::uint64_t kStrayBlocks = 256;  // 128 KiB, in the system's 512-byte units
+    const auto blocks = platform::BlocksRead();
+    return blocks && blocksAtStart_ && *blocks > *blocksAtStart_ + kStrayBlocks;
   }
 
   void StartWorkers() {
@@ -297,6 +306,8 @@ class Walk {
   const std::string& pattern_;
   EntryList& list_;
   const ScanOptions options_;
+  const std::optional<std::uint64_t> blocksAtStart_;
+  std::size_t readHere_ = 0;  // folders the recording thread read itself
   std::vector<Level> levels_;  // the way down; only the recording thread touches it
   bool started_ = false;
 

@@ -21,10 +21,13 @@ inline constexpr const char* kScanPattern = "*.*";
 
 // How the scan spreads its reading: `workers` threads read folders ahead of the one being
 // recorded, at most `window` folders at a time (being read or read and not yet recorded).
-// Reading waits on the disk, so a cold cache gains from more workers than cores.
+// Reading waits on the disk, so a cold cache gains from more workers than cores. From a warm
+// cache the calling thread alone is faster, so with `onlyFromDisk` the workers start only once
+// the scan has made the system read from storage (or where that cannot be told).
 struct ScanOptions {
   int workers = 4;
   std::size_t window = 64;
+  bool onlyFromDisk = true;
 };
 
 // Records everything below `path` (with or without a trailing separator) into `list`. A folder

@@ -97,6 +97,10 @@ class System {
 System& Native();
 void SetStartName(const std::string& argv0);
 
+// 512-byte blocks the process has read from storage so far, not from the cache, where the
+// system counts them: tells a cold cache from a warm one.
+std::optional<std::uint64_t> BlocksRead();
+
 // Base name of a path without its extension (the part from the last dot of the base name, unless
 // that dot begins the name).
 std::string BaseNameWithoutExtension(const std::string& path);

@@ -215,4 +215,10 @@ System& Native() {
 
 void SetStartName(const std::string& argv0) { StartName() = argv0; }
 
+std::optional<std::uint64_t> BlocksRead() {
+  rusage usage{};
+  if (getrusage(RUSAGE_SELF, &usage) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(usage.ru_inblock);
+}
+
 }  // namespace vesk::platform

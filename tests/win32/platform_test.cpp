@@ -249,8 +249,8 @@ TEST(Win32Platform, ReadAheadListsTheSameTreeAsTheSequentialWalk) {
   EXPECT_EQ(std::count(reference.begin(), reference.end(), ">>" + (root / "store\\loop")), 1);
   EXPECT_EQ(std::count(reference.begin(), reference.end(), "    " + (root / "store\\loop\\inner.sol")), 0);
   EXPECT_EQ(std::count(reference.begin(), reference.end(), ">>" + (root / "f3\\up\\f3")), 0);
-  for (const discovery::ScanOptions options : {discovery::ScanOptions{}, discovery::ScanOptions{1, 1},
-                                               discovery::ScanOptions{8, 3}, discovery::ScanOptions{0, 8}}) {
+  for (const discovery::ScanOptions options : {discovery::ScanOptions{}, discovery::ScanOptions{1, 1, false},
+                                               discovery::ScanOptions{8, 3, false}, discovery::ScanOptions{0, 8, false}}) {
     discovery::EntryList list(1);
     discovery::ScanFolder(root.Path(), discovery::kScanPattern, list, Native(), options);
     EXPECT_EQ(list, reference) << options.workers << " workers, window " << options.window;
