@@ -115,8 +115,8 @@ class Walk {
   // only just started on the very folder it needs.
   static constexpr std::size_t kLead = 2;
 
-  Walk(const std::string& pattern, EntryList& list, const ScanOptions& options)
-      : pattern_(pattern), list_(list), options_(options), blocksAtStart_(platform::BlocksRead()) {}
+  Walk(const std::string& pattern, EntryList& list, platform::System& system, const ScanOptions& options)
+      : pattern_(pattern), list_(list), system_(system), options_(options), blocksAtStart_(platform::BlocksRead()) {}
 
   ~Walk() {
     {
@@ -274,13 +274,17 @@ class Walk {
   void Work() {
     std::unique_lock lock(mutex_);
     while (true) {
-      if (!stop_ && !WorkWaiting(kLead)) {
+      if (!stop_ && !WorkWaiting(kLead) && hints_.empty()) {
         ++idle_;
-        workAvailable_.wait(lock, [&] { return stop_ || WorkWaiting(kLead); });
+        workAvailable_.wait(lock, [&] { return stop_ || WorkWaiting(kLead) || !hints_.empty(); });
         --idle_;
       }
       if (stop_) return;
-      ReadNext(lock, kLead);
+      if (WorkWaiting(kLead)) {
+        ReadNext(lock, kLead, true);
+      } else {
+        Hint(lock);
+      }
     }
   }
 
@@ -289,7 +293,7 @@ class Walk {
 
   // Reads the queued folder `lead` places after the next one; `lock` is held before and after,
   // not while reading.
-  void ReadNext(std::unique_lock<std::mutex>& lock, std::size_t lead) {
+  void ReadNext(std::unique_lock<std::mutex>& lock, std::size_t lead, bool byWorker = false) {
     const auto at = queue_.end() - 1 - static_cast<std::ptrdiff_t>(lead);
     Pending* pending = *at;
     queue_.erase(at);
@@ -301,10 +305,38 @@ class Walk {
     lock.lock();
     pending->state = Pending::State::kRead;
     if (awaited_ == pending) readDone_.notify_one();
+    // Its subfolders can be opened only once the recording thread has gone down into it; until
+    // then, have the system fetch them from the disk.
+    if (byWorker) {
+      for (const auto& item : pending->listing.items) {
+        if (item.ToEnter()) AddHint(pending->path + platform::kSeparator + std::string(pending->listing.Name(item)));
+      }
+    }
+  }
+
+  // Folders below those read ahead, handed to the system's prefetch when no folder is waiting to
+  // be read; as many as the window, the deepest first, so that the walk soon needs them.
+  void AddHint(std::string folder) {
+    if (hints_.size() < options_.window) hints_.push_back(std::move(folder) + platform::kSeparator);
+  }
+
+  void Hint(std::unique_lock<std::mutex>& lock) {
+    const std::string folder = std::move(hints_.back());
+    hints_.pop_back();
+    lock.unlock();
+    std::vector<std::string> subfolders;
+    try {
+      subfolders = system_.Prefetch(folder);
+    } catch (...) {
+      // only a hint
+    }
+    lock.lock();
+    for (auto& name : subfolders) AddHint(folder + name);
   }
 
   const std::string& pattern_;
   EntryList& list_;
+  platform::System& system_;
   const ScanOptions options_;
   const std::optional<std::uint64_t> blocksAtStart_;
   std::size_t readHere_ = 0;  // folders the recording thread read itself
@@ -320,6 +352,7 @@ class Walk {
   std::atomic<std::size_t> inWindow_ = 0;  // read ahead or being read, not yet taken for recording
   const Pending* awaited_ = nullptr;
   std::atomic<std::size_t> idle_ = 0;  // workers waiting for work; changed under mutex_
+  std::vector<std::string> hints_;  // folders to prefetch, paths ending with the separator
   std::atomic<bool> stop_ = false;
 
   std::vector<std::thread> workers_;
@@ -333,7 +366,7 @@ void ScanFolder(std::string path, const std::string& pattern, EntryList& list, p
   if (path.empty() || path.back() != platform::kSeparator) path += platform::kSeparator;
   auto root = system.OpenFolder(path, pattern);
   if (!root) return;
-  Walk walk(pattern, list, options);
+  Walk walk(pattern, list, system, options);
   walk.Run(std::move(root), std::move(path));
 }
 

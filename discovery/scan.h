@@ -25,8 +25,10 @@ inline constexpr const char* kScanPattern = "*.*";
 // cache the calling thread alone is faster, so with `onlyFromDisk` the workers start only once
 // the scan has made the system read from storage (or where that cannot be told).
 struct ScanOptions {
-  int workers = 4;
-  std::size_t window = 64;
+  // Chosen by timing a cold scan of 220,000 entries on two cores: from 2 to 8 workers the time
+  // fell, beyond that it did not; the window made little difference from 64 up.
+  int workers = 8;
+  std::size_t window = 128;
   bool onlyFromDisk = true;
 };
 

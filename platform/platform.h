@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vesk::platform {
 
@@ -73,6 +74,12 @@ class System {
   // ("*.*" matches every name); nullptr when the folder cannot be enumerated.
   virtual std::unique_ptr<Folder> OpenFolder(const std::string& folder,
                                              const std::string& pattern) = 0;
+
+  // Reads the listing of `folder` (which ends with the separator) into the system's cache and
+  // forgets it, refusing any link on the way: a hint that the folder will be read soon. Returns
+  // the names of its subfolders, so that they can be hinted in turn; empty where there is no
+  // such hint.
+  virtual std::vector<std::string> Prefetch(const std::string& /*folder*/) { return {}; }
 
   // Reads at most `maxBytes` from the start of a regular file into `bytes`. Never blocks on a
   // FIFO, socket or device: anything but a regular file fails.

@@ -69,6 +69,7 @@ class PlatformWrapper : public platform::System {
                                 std::string& bytes) override;
   std::optional<std::int64_t> FileLength(const std::string& path) override;
   platform::Result RemoveFile(const std::string& path) override;
+  std::vector<std::string> Prefetch(const std::string& folder) override { return platform::Native().Prefetch(folder); }
   std::string ExecutableName() override { return executableName; }
   platform::Version ProgramVersion() override;
 
