@@ -1,6 +1,7 @@
 // The scan with folders read ahead. The calling thread records the entries in exactly the order of
-// the sequential walk; a few workers list, in that same order, the subfolders of the folders on
-// its way down before it gets there, since most of the time goes into waiting for the disk.
+// the sequential walk; once the scan has to wait for the disk, a few workers list, in that same
+// order, the subfolders of the folders on its way down before it gets there, and have the
+// system fetch the folders below those into its cache.
 //
 // A folder read ahead is listed completely and closed again, so that read-ahead holds no
 // descriptor beyond the workers' own: open are only the folders on the way down (their
@@ -303,15 +304,18 @@ class Walk {
     lock.unlock();
     Read(*pending, pattern_);
     lock.lock();
-    pending->state = Pending::State::kRead;
-    if (awaited_ == pending) readDone_.notify_one();
     // Its subfolders can be opened only once the recording thread has gone down into it; until
-    // then, have the system fetch them from the disk.
+    // then, have the system fetch them from the disk. (Before the state changes: from then on the
+    // recording thread may take the listing.)
     if (byWorker) {
+      const std::size_t hints = hints_.size();
       for (const auto& item : pending->listing.items) {
         if (item.ToEnter()) AddHint(pending->path + platform::kSeparator + std::string(pending->listing.Name(item)));
       }
+      if (hints_.size() > hints && idle_ > 0) workAvailable_.notify_one();
     }
+    pending->state = Pending::State::kRead;
+    if (awaited_ == pending) readDone_.notify_one();
   }
 
   // Folders below those read ahead, handed to the system's prefetch when no folder is waiting to
