@@ -25,8 +25,8 @@ inline constexpr const char* kScanPattern = "*.*";
 // cache the calling thread alone is faster, so with `onlyFromDisk` the workers start only once
 // the scan has made the system read from storage (or where that cannot be told).
 struct ScanOptions {
-  // Chosen by timing a cold scan of 220,000 entries on two cores: from 2 to 8 workers the time
-  // fell, beyond that it did not; the window made little difference from 64 up.
+  // Chosen by timing cold scans of 220,000 entries on two busy cores: 2 workers were slower,
+  // 4 to 12 lay within each other's spread; the window made no clear difference from 32 up.
   int workers = 8;
   std::size_t window = 128;
   bool onlyFromDisk = true;
