@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vesk::platform {
 
@@ -74,6 +75,12 @@ class System {
   virtual std::unique_ptr<Folder> OpenFolder(const std::string& folder,
                                              const std::string& pattern) = 0;
 
+  // Reads the listing of `folder` (which ends with the separator) into the system's cache and
+  // forgets it, refusing any link on the way: a hint that the folder will be read soon. Returns
+  // the names of its subfolders, so that they can be hinted in turn; empty where there is no
+  // such hint.
+  virtual std::vector<std::string> Prefetch(const std::string& /*folder*/) { return {}; }
+
   // Reads at most `maxBytes` from the start of a regular file into `bytes`. Never blocks on a
   // FIFO, socket or device: anything but a regular file fails.
   virtual Result ReadFileHead(const std::string& path, std::size_t maxBytes,
@@ -96,6 +103,10 @@ class System {
 // executable's name; Windows asks the system).
 System& Native();
 void SetStartName(const std::string& argv0);
+
+// 512-byte blocks the process has read from storage so far, not from the cache, where the
+// system counts them: tells a cold cache from a warm one.
+std::optional<std::uint64_t> BlocksRead();
 
 // Base name of a path without its extension (the part from the last dot of the base name, unless
 // that dot begins the name).

@@ -53,7 +53,7 @@ class WrappedFolder final : public platform::Folder {
   std::optional<platform::FolderId> Id() const override { return inner_->Id(); }
   std::unique_ptr<platform::Folder> OpenChild(const std::string& name, const std::string& fullPath,
                                               const std::string& pattern) override {
-    if (owner_.onOpenFolder) owner_.onOpenFolder(fullPath);
+    owner_.RunOpenHook(fullPath);
     if (owner_.Refused(fullPath)) return nullptr;
     return owner_.Wrap(inner_->OpenChild(name, fullPath, pattern));
   }
@@ -120,6 +120,12 @@ bool PlatformWrapper::Refused(const std::string& folder) const {
   return false;
 }
 
+void PlatformWrapper::RunOpenHook(const std::string& folder) {
+  if (!onOpenFolder) return;
+  std::lock_guard lock(hookMutex_);
+  onOpenFolder(folder);
+}
+
 std::unique_ptr<platform::Folder> PlatformWrapper::Wrap(std::unique_ptr<platform::Folder> folder) {
   if (!folder) return nullptr;
   return std::make_unique<WrappedFolder>(*this, std::move(folder));
@@ -127,7 +133,7 @@ std::unique_ptr<platform::Folder> PlatformWrapper::Wrap(std::unique_ptr<platform
 
 std::unique_ptr<platform::Folder> PlatformWrapper::OpenFolder(const std::string& folder,
                                                               const std::string& pattern) {
-  if (onOpenFolder) onOpenFolder(folder);
+  RunOpenHook(folder);
   if (Refused(folder)) return nullptr;
   return Wrap(platform::Native().OpenFolder(folder, pattern));
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -55,7 +56,8 @@ class PlatformWrapper : public platform::System {
   bool refuseAllRemovals = false;
   // Files that cannot be read, as without access rights.
   std::set<std::string> refusedReads;
-  // Runs before every folder is opened, root or child; gets the folder's path.
+  // Runs before every folder is opened, root or child; gets the folder's path. The scan opens
+  // folders on several threads; calls are serialized, one at a time.
   std::function<void(const std::string&)> onOpenFolder;
   // Every path handed to RemoveFile, in order.
   std::vector<std::string> removeCalls;
@@ -67,12 +69,17 @@ class PlatformWrapper : public platform::System {
                                 std::string& bytes) override;
   std::optional<std::int64_t> FileLength(const std::string& path) override;
   platform::Result RemoveFile(const std::string& path) override;
+  std::vector<std::string> Prefetch(const std::string& folder) override { return platform::Native().Prefetch(folder); }
   std::string ExecutableName() override { return executableName; }
   platform::Version ProgramVersion() override;
 
   // Wraps a real enumeration so that its children are checked against refusedFolders too.
   std::unique_ptr<platform::Folder> Wrap(std::unique_ptr<platform::Folder> folder);
   bool Refused(const std::string& folder) const;
+  void RunOpenHook(const std::string& folder);
+
+ private:
+  std::mutex hookMutex_;
 };
 
 // A control's geometry as the toolkit would hold it. `adjustHeight` lets a test play a toolkit

@@ -247,5 +247,39 @@ TEST(Win32Platform, Utf8ToUtf16GivesWhatTheSystemGives) {
   }
 }
 
+TEST(Win32Platform, ReadAheadListsTheSameTreeAsTheSequentialWalk) {
+  TempFolder root;
+  root.WriteFile("Ελλάδα\\日本.sol", "greek folder, japanese name");
+  root.WriteFile("emoji \xf0\x9f\x98\x80\\a.sol", "outside the BMP");
+  root.WriteFile("target\\inner.sol", "x");
+  for (int i = 0; i < 12; ++i) {
+    for (int j = 0; j < 3; ++j) {
+      // Appended, not added: GCC 12 warns wrongly about `"f" + std::to_string(i)` here.
+      root.WriteFile(std::string("f").append(std::to_string(i)).append("\\g").append(std::to_string(j)) + "\\c.sol",
+                     "c");
+    }
+  }
+  std::string deep;
+  for (int level = 0; level < 6; ++level) deep += std::string(50, static_cast<char>('a' + level)) + "\\";
+  root.WriteFile(deep + "deep.sol", "long way down");
+  ASSERT_GT(test::ToWide(root / deep).size(), static_cast<std::size_t>(MAX_PATH));
+  root.MakeFolder("store");
+  ASSERT_TRUE(MakeFolderLink(root / "store\\loop", root / "target"));
+  ASSERT_TRUE(MakeFolderLink(root / "f3\\up", root.Path()));
+
+  discovery::EntryList reference(1);
+  discovery::ScanFolderSequential(root.Path(), discovery::kScanPattern, reference, Native());
+  EXPECT_EQ(std::count(reference.begin(), reference.end(), "    " + (root / deep) + "deep.sol"), 1);
+  EXPECT_EQ(std::count(reference.begin(), reference.end(), ">>" + (root / "store\\loop")), 1);
+  EXPECT_EQ(std::count(reference.begin(), reference.end(), "    " + (root / "store\\loop\\inner.sol")), 0);
+  EXPECT_EQ(std::count(reference.begin(), reference.end(), ">>" + (root / "f3\\up\\f3")), 0);
+  for (const discovery::ScanOptions options : {discovery::ScanOptions{}, discovery::ScanOptions{1, 1, false},
+                                               discovery::ScanOptions{8, 3, false}, discovery::ScanOptions{0, 8, false}}) {
+    discovery::EntryList list(1);
+    discovery::ScanFolder(root.Path(), discovery::kScanPattern, list, Native(), options);
+    EXPECT_EQ(list, reference) << options.workers << " workers, window " << options.window;
+  }
+}
+
 }  // namespace
 }  // namespace vesk
