@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vesk::platform {
 
@@ -60,6 +61,23 @@ struct FileStatus {
   std::int64_t modified = 0;  // seconds since 1970-01-01 00:00:00 UTC; negative before it
 };
 
+// What one guarded removal did to the file it was given.
+enum class Removal {
+  kDeleted,         // the file, or the link itself, was removed
+  kGone,            // it was not there any more: counts as deleted
+  kReadOnly,        // kept: it is read-only
+  kNotRegularFile,  // refused: a folder, FIFO, socket or device
+  kPathChanged,     // refused: its folders no longer lead there from the root without a link
+  kSystemError,     // the system refused; `error` tells why
+};
+
+struct RemoveResult {
+  Removal outcome = Removal::kSystemError;
+  int error = 0;  // the operating system's code for kSystemError, otherwise 0
+  // True when the file is not there afterwards.
+  bool FileIsGone() const { return outcome == Removal::kDeleted || outcome == Removal::kGone; }
+};
+
 struct Version {
   int major = 0;
   int minor = 0;
@@ -96,6 +114,12 @@ class System {
   // target. A read-only file is refused. A file already gone counts as deleted.
   virtual Result RemoveFile(const std::string& path) = 0;
 
+  // RemoveFile's rule, guarded against folders swapped for links after the scan: `path` must lie
+  // below `root` (a scan root, ending with the separator), and it is reached from the root one
+  // folder at a time without following any link, then removed relative to its holding folder.
+  // The root itself is opened as the scan opened it.
+  virtual RemoveResult RemoveFileBelow(const std::string& root, const std::string& path) = 0;
+
   // The name the program was started under, without folder and extension.
   virtual std::string ExecutableName() = 0;
 
@@ -110,5 +134,14 @@ void SetStartName(const std::string& argv0);
 // Base name of a path without its extension (the part from the last dot of the base name, unless
 // that dot begins the name).
 std::string BaseNameWithoutExtension(const std::string& path);
+
+// The folder names from `root` down to the file and the file's name, for RemoveFileBelow: nullopt
+// when `path` does not begin with `root` (with its separator) or a part below it is empty, "." or
+// "..", which no scan produces and which could lead out of the tree.
+struct PathBelow {
+  std::vector<std::string> folders;
+  std::string file;
+};
+std::optional<PathBelow> SplitBelow(const std::string& root, const std::string& path);
 
 }  // namespace vesk::platform

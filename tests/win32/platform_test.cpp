@@ -156,6 +156,49 @@ TEST(Win32Platform, RemoveFileNeverTakesAFolderAndTakesAGoneFileAsDeleted) {
   EXPECT_TRUE(Native().RemoveFile(root / "no-folder\\never-was.sol").ok());
 }
 
+// The guarded delete rule: reached one folder at a time from the root, reparse points refused.
+TEST(Win32Platform, RemoveFileBelowKeepsTheWindowsRules) {
+  using platform::Removal;
+  TempFolder root;
+  root.WriteFile("store\\site\\a.sol", "a");
+  root.WriteFile("store\\site\\Ελλάδα.sol", "b");
+  root.WriteFile("store\\site\\locked.sol", "keep");
+  root.MakeFolder("store\\site\\folder.sol");
+  const std::string store = root / "store\\";
+  ASSERT_TRUE(SetFileAttributesW(Literal(root / "store\\site\\locked.sol").c_str(), FILE_ATTRIBUTE_READONLY));
+  const struct {
+    const char* name;
+    Removal outcome;
+    bool exists;
+  } cases[] = {
+      {"site\\a.sol", Removal::kDeleted, false},         {"site\\Ελλάδα.sol", Removal::kDeleted, false},
+      {"site\\a.sol", Removal::kGone, false},            {"site\\locked.sol", Removal::kReadOnly, true},
+      {"site\\folder.sol", Removal::kNotRegularFile, true}, {"nowhere\\x.sol", Removal::kGone, false},
+      {"site\\locked.sol\\x.sol", Removal::kPathChanged, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Native().RemoveFileBelow(store, store + c.name).outcome, c.outcome) << c.name;
+    EXPECT_EQ(Exists(store + c.name), c.exists) << c.name;
+  }
+  EXPECT_EQ(Read(root / "store\\site\\locked.sol"), "keep");
+  EXPECT_EQ(Native().RemoveFileBelow(store, root / "elsewhere\\a.sol").outcome, Removal::kPathChanged);
+}
+
+TEST(Win32Platform, RemoveFileBelowRefusesAFolderSwappedForAJunction) {
+  using platform::Removal;
+  TempFolder root;
+  root.WriteFile("store\\K7Q2\\site\\c.sol", "c");
+  root.WriteFile("outside\\site\\c.sol", "keep");
+  const std::string cookie = root / "store\\K7Q2\\site\\c.sol";
+  ASSERT_TRUE(MoveFileW(Literal(root / "store\\K7Q2").c_str(), Literal(root / "moved").c_str()));
+  ASSERT_TRUE(MakeFolderLink(root / "store\\K7Q2", root / "outside")) << "no junction could be made";
+  ASSERT_TRUE(Exists(cookie));  // the old path leads outside now
+
+  EXPECT_EQ(Native().RemoveFileBelow(root / "store", cookie).outcome, Removal::kPathChanged);
+  EXPECT_EQ(Read(root / "outside\\site\\c.sol"), "keep");
+  EXPECT_TRUE(Exists(root / "moved\\site\\c.sol"));
+}
+
 TEST(Win32Platform, ReadFileHeadReadsOnlyRegularFiles) {
   TempFolder root;
   root.MakeFolder("folder.sol");
