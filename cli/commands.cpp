@@ -54,7 +54,11 @@ void AppendFileMembers(std::string& out, const FileRecord& record) {
   out += ',';
   AppendTextMember(out, "site", record.site);
   out.append(",\"size\":").append(record.size ? std::to_string(*record.size) : "null");
-  out.append(",\"modified\":").append(record.modified ? "\"" + UtcIso(*record.modified) + "\"" : "null");
+  if (record.modified) {
+    out.append(",\"modified\":\"").append(UtcIso(*record.modified)).append("\"");
+  } else {
+    out.append(",\"modified\":null");
+  }
 }
 
 void AppendCsvRecord(std::string& out, const FileRecord& record) {
