@@ -168,9 +168,9 @@ void AppendShowText(std::string& out, const Decoded& file) {
   }
   if (file.record.size) facts.push_back(std::to_string(*file.record.size) + " bytes");
   if (file.record.modified) facts.push_back("modified " + UtcText(*file.record.modified));
-  out.append(file.record.path).append("\n ");
-  for (std::size_t i = 0; i < facts.size(); ++i) out.append(i == 0 ? " " : ", ").append(facts[i]);
-  out.append("\n");
+  out.append(file.record.path).append("\n");
+  for (std::size_t i = 0; i < facts.size(); ++i) out.append(i == 0 ? "  " : ", ").append(facts[i]);
+  if (!facts.empty()) out.append("\n");
   const auto& problems = file.doc ? file.doc->problems : file.problems;
   if (file.doc) lso::AppendText(out, *file.doc, 2);
   for (const lso::Problem& problem : problems) {
