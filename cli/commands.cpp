@@ -80,6 +80,13 @@ int RunList(const ListOptions& options, platform::System& system, Output& output
   int status = kExitClean;
   if (options.format == Format::Csv) output.Out("path,folder,site,size,modified\r\n");
   for (const std::string& root : Roots(options, system)) {
+    // A missing store just means no cookies, as in the window; a folder asked for by name that
+    // cannot be opened is more likely a typing error, so it is said.
+    if (!options.roots.empty() && !system.OpenFolder(discovery::ProperPath(root), discovery::kScanPattern)) {
+      output.Err("vesk-cli: " + root + ": cannot open the folder");
+      status = kExitProblem;
+      continue;
+    }
     discovery::EntryList entries(1);
     discovery::ScanFolder(root, discovery::kScanPattern, entries, system);
     std::string line;
