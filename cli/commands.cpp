@@ -54,7 +54,11 @@ void AppendFileMembers(std::string& out, const FileRecord& record) {
   out += ',';
   AppendTextMember(out, "site", record.site);
   out.append(",\"size\":").append(record.size ? std::to_string(*record.size) : "null");
-  out.append(",\"modified\":").append(record.modified ? "\"" + UtcIso(*record.modified) + "\"" : "null");
+  if (record.modified) {
+    out.append(",\"modified\":\"").append(UtcIso(*record.modified)).append("\"");
+  } else {
+    out.append(",\"modified\":null");
+  }
 }
 
 void AppendCsvRecord(std::string& out, const FileRecord& record) {
@@ -76,6 +80,13 @@ int RunList(const ListOptions& options, platform::System& system, Output& output
   int status = kExitClean;
   if (options.format == Format::Csv) output.Out("path,folder,site,size,modified\r\n");
   for (const std::string& root : Roots(options, system)) {
+    // A missing store just means no cookies, as in the window; a folder asked for by name that
+    // cannot be opened is more likely a typing error, so it is said.
+    if (!options.roots.empty() && !system.OpenFolder(discovery::ProperPath(root), discovery::kScanPattern)) {
+      output.Err("vesk-cli: " + root + ": cannot open the folder");
+      status = kExitProblem;
+      continue;
+    }
     discovery::EntryList entries(1);
     discovery::ScanFolder(root, discovery::kScanPattern, entries, system);
     std::string line;
@@ -164,9 +175,9 @@ void AppendShowText(std::string& out, const Decoded& file) {
   }
   if (file.record.size) facts.push_back(std::to_string(*file.record.size) + " bytes");
   if (file.record.modified) facts.push_back("modified " + UtcText(*file.record.modified));
-  out.append(file.record.path).append("\n ");
-  for (std::size_t i = 0; i < facts.size(); ++i) out.append(i == 0 ? " " : ", ").append(facts[i]);
-  out.append("\n");
+  out.append(file.record.path).append("\n");
+  for (std::size_t i = 0; i < facts.size(); ++i) out.append(i == 0 ? "  " : ", ").append(facts[i]);
+  if (!facts.empty()) out.append("\n");
   const auto& problems = file.doc ? file.doc->problems : file.problems;
   if (file.doc) lso::AppendText(out, *file.doc, 2);
   for (const lso::Problem& problem : problems) {

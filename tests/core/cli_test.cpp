@@ -137,6 +137,23 @@ TEST_F(CliCommands, RootsAreScannedInTheGivenOrderAndReplaceTheStore) {
   EXPECT_EQ(cli::RunList(options, system, output), cli::kExitClean);
   EXPECT_EQ(output.out, dir / "b/two.SOL\n" + dir / "a/one.sol\n");
   EXPECT_TRUE(output.err.empty());
+
+  output = RecordingOutput();
+  options.roots = {dir / "missing", dir / "a/one.sol", dir / "a"};
+  EXPECT_EQ(cli::RunList(options, system, output), cli::kExitProblem);
+  EXPECT_EQ(output.out, dir / "a/one.sol\n");
+  EXPECT_EQ(output.err, (std::vector<std::string>{"vesk-cli: " + dir / "missing" + ": cannot open the folder",
+                                                  "vesk-cli: " + dir / "a/one.sol" + ": cannot open the folder"}));
+}
+
+TEST_F(CliCommands, MissingStoreIsAnEmptyListNotAnError) {
+  system.env["HOME"] = dir / "home";
+  for (const auto format : {cli::Format::Text, cli::Format::Json, cli::Format::Csv}) {
+    output = RecordingOutput();
+    EXPECT_EQ(cli::RunList({false, {}, format}, system, output), cli::kExitClean);
+    EXPECT_EQ(output.out, format == cli::Format::Csv ? "path,folder,site,size,modified\r\n" : "");
+    EXPECT_TRUE(output.err.empty());
+  }
 }
 
 TEST_F(CliCommands, DeeperListsTheWholeApplicationDataFolder) {
