@@ -5,14 +5,20 @@
 #include "cli/fields.h"
 #include "discovery/cookie_list.h"
 #include "discovery/scan.h"
+#include "discovery/site.h"
 #include "discovery/store.h"
+#include "discovery/stores.h"
 #include "lso/lso.h"
 
 namespace vesk::cli {
 
 const char* const kUsage =
-    "usage: vesk-cli list [--deeper] [--root DIR]... [--format text|json|csv]\n"
+    "usage: vesk-cli list [--deeper | --root DIR... | --all-stores] [--format text|json|csv]\n"
     "       vesk-cli show [--format text|json] FILE...\n"
+    "       vesk-cli stores [--format text|json|csv]\n"
+    "       vesk-cli delete [--deeper | --root DIR... | --all-stores] (--site PATTERN... | --all)\n"
+    "                       [--keep PATTERN]... [--keep-file FILE]... [--include-settings]\n"
+    "                       [--dry-run] [--yes] [--format text|json]\n"
     "       vesk-cli --help | --version\n";
 
 namespace {
@@ -69,17 +75,26 @@ void AppendCsvRecord(std::string& out, const FileRecord& record) {
   out.append(record.modified ? UtcIso(*record.modified) : "").append("\r\n");
 }
 
-std::vector<std::string> Roots(const ListOptions& options, platform::System& system) {
-  if (!options.roots.empty()) return options.roots;
-  return {options.deeper ? discovery::DeeperRoot(system) : discovery::StandardRoot(system)};
-}
-
 }  // namespace
+
+std::vector<Walk> Walks(const ListOptions& options, platform::System& system) {
+  std::vector<Walk> walks;
+  if (options.allStores) {
+    for (const auto& store : discovery::FindStores(system)) walks.push_back({store.folder, store.name});
+  } else if (!options.roots.empty()) {
+    for (const auto& root : options.roots) walks.push_back({root, ""});
+  } else {
+    walks.push_back({options.deeper ? discovery::DeeperRoot(system) : discovery::StandardRoot(system), ""});
+  }
+  return walks;
+}
 
 int RunList(const ListOptions& options, platform::System& system, Output& output) {
   int status = kExitClean;
-  if (options.format == Format::Csv) output.Out("path,folder,site,size,modified\r\n");
-  for (const std::string& root : Roots(options, system)) {
+  if (options.format == Format::Csv) {
+    output.Out(options.allStores ? "path,folder,site,size,modified,store,kind\r\n" : "path,folder,site,size,modified\r\n");
+  }
+  for (const auto& [root, store] : Walks(options, system)) {
     // A missing store just means no cookies, as in the window; a folder asked for by name that
     // cannot be opened is more likely a typing error, so it is said.
     if (!options.roots.empty() && !system.OpenFolder(discovery::ProperPath(root), discovery::kScanPattern)) {
@@ -97,7 +112,10 @@ int RunList(const ListOptions& options, platform::System& system, Output& output
         output.Out(line);
         continue;
       }
-      const FileRecord record = Describe(path, system);
+      FileRecord record = Describe(path, system);
+      const discovery::FileClass kind = discovery::ClassifyPath(path);
+      // The player's settings belong to a site too, and delete selects them by it.
+      if (kind.kind == discovery::FileKind::kSettings) record.site = kind.site;
       if (!record.size) {
         // Gone since the scan, or no regular file: still listed, as the window would.
         output.Err("vesk-cli: " + path + ": cannot read its size and time");
@@ -106,9 +124,18 @@ int RunList(const ListOptions& options, platform::System& system, Output& output
       if (options.format == Format::Json) {
         line += '{';
         AppendFileMembers(line, record);
+        if (options.allStores) {
+          line.append(",");
+          AppendTextMember(line, "store", store);
+          line.append(",\"kind\":\"").append(discovery::FileKindName(kind.kind)).append("\"");
+        }
         line.append("}\n");
       } else {
         AppendCsvRecord(line, record);
+        if (options.allStores) {
+          line.resize(line.size() - 2);  // before the record's CRLF
+          line.append(",").append(CsvField(store)).append(",").append(discovery::FileKindName(kind.kind)).append("\r\n");
+        }
       }
       output.Out(line);
     }
