@@ -37,7 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   nlohmann::json values = nlohmann::json::parse(json, nullptr, false);
   Check(!values.is_discarded());
   nlohmann::json file = {{"values", std::move(values)}};
-  for (const auto& m : doc.values) CheckReferences(m.value, file);
+  // Through an object with a name twice a pointer is ambiguous; the reader reports those.
+  bool duplicates = false;
+  for (const auto& p : doc.problems) duplicates |= p.message.rfind("duplicate key", 0) == 0;
+  if (!duplicates)
+    for (const auto& m : doc.values) CheckReferences(m.value, file);
 
   std::string problems;
   vesk::lso::AppendJsonProblems(problems, doc);

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 
 #include "lso/internal.h"
 #include "lso/lso.h"
@@ -116,6 +117,29 @@ class Decoder {
       Fail(at, std::string("unknown ") + encoding + " type byte 0x" + Hex(type), v);
     }
   }
+  // A JSON object with a name twice is read differently by different tools, and a pointer through
+  // it is ambiguous: say so. No player writes such a file.
+  [[gnu::noinline]] void NoteDuplicate(std::size_t at, std::string_view key) {
+    std::string message = "duplicate key ";
+    detail::AppendUtf8(message, key);
+    Note(at, message + "; JSON readers keep only one of them");
+  }
+  void CheckKeys(const std::vector<Member>& members, std::size_t at) {
+    std::size_t n = members.size();
+    if (n < 2) return;
+    if (n <= 8) {
+      for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = i + 1; j < n; ++j)
+          if (members[i].key == members[j].key) return NoteDuplicate(at, members[i].key);
+      return;
+    }
+    keys_.clear();
+    for (const Member& m : members) keys_.push_back(m.key);
+    std::sort(keys_.begin(), keys_.end());
+    auto same = std::adjacent_find(keys_.begin(), keys_.end());
+    if (same != keys_.end()) NoteDuplicate(at, *same);
+  }
+
   [[gnu::noinline]] void FailExternal(std::size_t at, std::string_view className, Value* v) {
     Fail(at, "externalizable class " + std::string(className) + " cannot be read", v);
   }
@@ -250,6 +274,7 @@ class Decoder {
   }
 
   void Pair() {
+    std::size_t pairStart = pos_;
     std::string_view key;
     if (doc_.amf == 0) {
       if (!Need(2, nullptr, "key")) return;
@@ -263,6 +288,7 @@ class Decoder {
     }
     Member m;
     if (!Copy(m.key, key, pos_, nullptr)) return;
+    if (!topKeys_.insert(key).second) NoteDuplicate(pairStart, key);
     depth_ = 0;
     if (doc_.amf == 0) Value0(m.value, KeyPlace(0, key));
     else Value3(m.value, KeyPlace(0, key));
@@ -395,6 +421,7 @@ class Decoder {
       v.members.back().key.assign(key);
       Value0(v.members.back().value, KeyPlace(node, key));
     }
+    CheckKeys(v.members, start);
     --depth_;
   }
 
@@ -536,6 +563,7 @@ class Decoder {
         keyAt = pos_;
         if (!failed_) String3(key, nullptr);
       }
+      CheckKeys(v.members, start);
     }
     if (!failed_) {
       v.items.reserve(std::min<std::size_t>(count, kReserveCap));
@@ -583,6 +611,7 @@ class Decoder {
       if (!String3(key, nullptr) || key.empty() || !AddMember(v, key, keyAt)) break;
       Value3(v.members.back().value, KeyPlace(node, key));
     }
+    CheckKeys(v.members, start);
     --depth_;
   }
 
@@ -692,6 +721,8 @@ class Decoder {
   std::vector<std::uint32_t> objects_;
   std::vector<Traits> traits_;
   std::vector<Span> traitNames_;
+  std::unordered_set<std::string_view> topKeys_;
+  std::vector<std::string_view> keys_;
 };
 
 }  // namespace

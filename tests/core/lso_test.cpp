@@ -108,7 +108,8 @@ void CollectReferences(const Value& v, std::vector<std::string>& out) {
   }
 }
 
-// The JSON form must parse, and every reference must point at a container in it.
+// The JSON form must parse, and every reference must point at a container in it (unless a name
+// appears twice in one object, which makes pointers ambiguous and is reported).
 void CheckJson(const Document& doc) {
   std::string json;
   AppendJsonValues(json, doc);
@@ -116,6 +117,8 @@ void CheckJson(const Document& doc) {
   nlohmann::json file = {{"values", values}};
   std::vector<std::string> refs;
   for (const Member& m : doc.values) CollectReferences(m.value, refs);
+  for (const Problem& p : doc.problems)
+    if (p.message.rfind("duplicate key", 0) == 0) refs.clear();
   for (const std::string& ref : refs) {
     SCOPED_TRACE(ref);
     nlohmann::json target = file.at(nlohmann::json::json_pointer(ref));
@@ -294,6 +297,8 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenRow{"CountInTheBillions", A0(Key("a") + Strict(4000000000u, Null())), "a:!count 4000000000 is more than the 1 bytes left can hold", 30},
         BrokenRow{"TrailingBytes", A0(Key("a") + Number(42) + "\x41\x42"s), "a:n42", 38, "trailing bytes: 00 expected after a pair, found 0x41"},
         BrokenRow{"BytesAfterTheLastPair", A0(kA + "\x41\x42"s), "a:n42", 39, "length 16706 runs past the end"},
+        BrokenRow{"DuplicateKeys", A0(kA + Pair("b", Object(Key("x") + Null() + Key("x") + Null())) + kA),
+                  "a:n42 b:{x:null,x:null} a:n42", 42, "duplicate key x; JSON readers keep only one"},
         BrokenRow{"LastPairNotEnded", A0(Key("a") + Number(1)), "a:n1", 38, "not ended by 00"},
         BrokenRow{"CutInsideNestedObject",
                   A3(a3::Pair("a", a3::Anonymous(a3::Str("x") + a3::Integer(1) + a3::Str("y") + U8(0x05) + "\x01"s))),
