@@ -48,6 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   nlohmann::json parsed = nlohmann::json::parse(problems, nullptr, false);
   Check(!parsed.is_discarded() && parsed.size() == doc.problems.size());
 
+  // The streaming form writes the same.
+  std::string streamed;
+  vesk::lso::Document rest = vesk::lso::DecodeJson(bytes, streamed);
+  Check(streamed == json && rest.problems.size() == doc.problems.size() && rest.values.empty());
+
   std::string text;
   vesk::lso::AppendText(text, doc, 2);
   for (unsigned char c : text) Check(c == '\n' || (c >= 0x20 && c != 0x7F));

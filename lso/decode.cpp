@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <unordered_set>
 
@@ -58,9 +59,16 @@ class Decoder {
     nodes_.push_back(Node{});
   }
 
-  void Run() {
+  // With `each`, each pair is handed over as soon as it is read and its tree dropped.
+  void Run(const std::function<void(const Member&)>* each = nullptr) {
     if (!Header()) return;
-    while (!failed_ && pos_ < in_.size()) Pair();
+    while (!failed_ && pos_ < in_.size()) {
+      Pair();
+      if (each && !doc_.values.empty()) {
+        (*each)(doc_.values.back());
+        doc_.values.clear();
+      }
+    }
   }
 
  private:
@@ -734,6 +742,27 @@ Document Decode(std::string_view bytes) {
     return doc;
   }
   Decoder(bytes, doc).Run();
+  return doc;
+}
+
+Document DecodeEach(std::string_view bytes, const std::function<void(const Member&)>& pair) {
+  Document doc;
+  if (bytes.size() > 0xFFFFFFF0u) {
+    doc.problems.push_back(Problem{0, "the file is larger than 4 GiB"});
+    return doc;
+  }
+  Decoder(bytes, doc).Run(&pair);
+  return doc;
+}
+
+Document DecodeJson(std::string_view bytes, std::string& valuesJson) {
+  valuesJson += '{';
+  bool first = true;
+  Document doc = DecodeEach(bytes, [&](const Member& m) {
+    detail::AppendJsonMember(valuesJson, m, first);
+    first = false;
+  });
+  valuesJson += '}';
   return doc;
 }
 

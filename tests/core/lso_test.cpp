@@ -129,6 +129,20 @@ void CheckJson(const Document& doc) {
   EXPECT_EQ(nlohmann::json::parse(problems).size(), doc.problems.size());
 }
 
+// DecodeJson writes what Decode and AppendJsonValues write, and finds the same problems.
+void CheckStreamed(const std::string& file, const Document& doc) {
+  std::string streamed, whole, problems, streamedProblems;
+  Document rest = DecodeJson(file, streamed);
+  AppendJsonValues(whole, doc);
+  EXPECT_EQ(streamed, whole);
+  EXPECT_TRUE(rest.values.empty());
+  AppendJsonProblems(problems, doc);
+  AppendJsonProblems(streamedProblems, rest);
+  EXPECT_EQ(streamedProblems, problems);
+  EXPECT_EQ(rest.name, doc.name);
+  EXPECT_EQ(rest.amf, doc.amf);
+}
+
 std::string A0(std::string_view body) { return File(body, 0); }
 std::string A3(std::string_view body) { return File(body, 3); }
 
@@ -150,6 +164,7 @@ TEST_P(LsoDecode, GivesTheTree) {
   EXPECT_EQ(Dump(doc), row.tree);
   EXPECT_TRUE(doc.problems.empty()) << doc.problems.front().offset << ": " << doc.problems.front().message;
   CheckJson(doc);
+  CheckStreamed(row.file, doc);
 }
 
 using namespace amf0;
@@ -274,6 +289,7 @@ TEST_P(LsoBroken, KeepsWhatCameBefore) {
   EXPECT_NE(doc.problems.front().message.find(message), std::string::npos) << doc.problems.front().message;
   EXPECT_EQ(doc.problems.front().offset, row.offset);
   CheckJson(doc);
+  CheckStreamed(row.file, doc);
 }
 
 // Offsets: the AMF0 header of File(..., "test") is 24 bytes; pair "a" = number 42 takes 13.
