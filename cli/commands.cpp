@@ -121,12 +121,17 @@ namespace {
 struct Decoded {
   FileRecord record;
   bool readable = false;
-  std::optional<lso::Document> doc;    // nullopt when not decoded
+  // The header and problems, without values: those are already in `valuesOut`. nullopt when the
+  // file was not decoded.
+  std::optional<lso::Document> doc;
+  std::string valuesOut;               // the pairs as JSON or as text
   std::vector<lso::Problem> problems;  // why it was not decoded
 };
 
-Decoded ReadAndDecode(const std::string& path, platform::System& system, Output& output) {
-  Decoded result{Describe(path, system), false, std::nullopt, {}};
+// The pairs go straight into their output form as they are decoded, so that the whole value
+// tree of a big file is never held at once.
+Decoded ReadAndDecode(const std::string& path, Format format, platform::System& system, Output& output) {
+  Decoded result{Describe(path, system), false, std::nullopt, {}, {}};
   std::string bytes;
   // One byte past the limit tells a file of exactly the limit from a larger one.
   const platform::Result read = system.ReadFileHead(path, kMaxDecodedBytes + 1, bytes);
@@ -143,7 +148,11 @@ Decoded ReadAndDecode(const std::string& path, platform::System& system, Output&
     return result;
   }
   if (!result.record.size) result.record.size = static_cast<std::int64_t>(bytes.size());
-  result.doc = lso::Decode(bytes);
+  if (format == Format::Json) {
+    result.doc = lso::DecodeJson(bytes, result.valuesOut);
+  } else {
+    result.doc = lso::DecodeEach(bytes, [&](const lso::Member& pair) { lso::AppendTextPair(result.valuesOut, pair, 2); });
+  }
   return result;
 }
 
@@ -154,7 +163,7 @@ void AppendShowJson(std::string& out, const Decoded& file) {
   if (file.doc) {
     AppendTextMember(out, "name", file.doc->name);
     out.append(",\"amf\":").append(std::to_string(file.doc->amf)).append(",\"values\":");
-    lso::AppendJsonValues(out, *file.doc);
+    out.append(file.valuesOut);
     out.append(",\"problems\":");
     lso::AppendJsonProblems(out, *file.doc);
   } else {
@@ -179,7 +188,7 @@ void AppendShowText(std::string& out, const Decoded& file) {
   for (std::size_t i = 0; i < facts.size(); ++i) out.append(i == 0 ? "  " : ", ").append(facts[i]);
   if (!facts.empty()) out.append("\n");
   const auto& problems = file.doc ? file.doc->problems : file.problems;
-  if (file.doc) lso::AppendText(out, *file.doc, 2);
+  out.append(file.valuesOut);
   for (const lso::Problem& problem : problems) {
     out.append("  problem at byte ").append(std::to_string(problem.offset)).append(": ").append(problem.message).append("\n");
   }
@@ -191,7 +200,7 @@ int RunShow(const ShowOptions& options, platform::System& system, Output& output
   int status = kExitClean;
   std::string out;
   for (const std::string& path : options.files) {
-    const Decoded file = ReadAndDecode(path, system, output);
+    const Decoded file = ReadAndDecode(path, options.format, system, output);
     const bool clean = file.doc && file.doc->problems.empty();
     if (!clean) status = kExitProblem;
     out.clear();
