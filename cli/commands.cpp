@@ -148,12 +148,17 @@ namespace {
 struct Decoded {
   FileRecord record;
   bool readable = false;
-  std::optional<lso::Document> doc;    // nullopt when not decoded
+  // The header and problems, without values: those are already in `valuesOut`. nullopt when the
+  // file was not decoded.
+  std::optional<lso::Document> doc;
+  std::string valuesOut;               // the pairs as JSON or as text
   std::vector<lso::Problem> problems;  // why it was not decoded
 };
 
-Decoded ReadAndDecode(const std::string& path, platform::System& system, Output& output) {
-  Decoded result{Describe(path, system), false, std::nullopt, {}};
+// The pairs go straight into their output form as they are decoded, so that the whole value
+// tree of a big file is never held at once.
+Decoded ReadAndDecode(const std::string& path, Format format, platform::System& system, Output& output) {
+  Decoded result{Describe(path, system), false, std::nullopt, {}, {}};
   std::string bytes;
   // One byte past the limit tells a file of exactly the limit from a larger one.
   const platform::Result read = system.ReadFileHead(path, kMaxDecodedBytes + 1, bytes);
@@ -166,34 +171,42 @@ Decoded ReadAndDecode(const std::string& path, platform::System& system, Output&
   result.readable = true;
   if (bytes.size() > kMaxDecodedBytes) {
     // Decoding only the start would report the rest as cut off, which is not what is wrong.
-    result.problems.push_back({0, "the file is larger than 16 MiB and was not decoded"});
+    result.problems.push_back(
+        {0, "the file is larger than " + std::to_string(kMaxDecodedBytes >> 20) + " MiB and was not decoded"});
     return result;
   }
   if (!result.record.size) result.record.size = static_cast<std::int64_t>(bytes.size());
-  result.doc = lso::Decode(bytes);
+  if (format == Format::Json) {
+    result.doc = lso::DecodeJson(bytes, result.valuesOut);
+  } else {
+    result.doc = lso::DecodeEach(bytes, [&](const lso::Member& pair) { lso::AppendTextPair(result.valuesOut, pair, 2); });
+  }
   return result;
 }
 
-void AppendShowJson(std::string& out, const Decoded& file) {
-  out += '{';
-  AppendFileMembers(out, file.record);
-  out += ',';
-  if (file.doc) {
-    AppendTextMember(out, "name", file.doc->name);
-    out.append(",\"amf\":").append(std::to_string(file.doc->amf)).append(",\"values\":");
-    lso::AppendJsonValues(out, *file.doc);
-    out.append(",\"problems\":");
-    lso::AppendJsonProblems(out, *file.doc);
-  } else {
+// The record is written in three pieces so that a big file's values are never copied.
+void WriteShowJson(Output& output, const Decoded& file) {
+  std::string head = "{";
+  AppendFileMembers(head, file.record);
+  head += ',';
+  if (!file.doc) {
     lso::Document empty;
     empty.problems = file.problems;
-    out.append("\"name\":null,\"amf\":null,\"values\":{},\"problems\":");
-    lso::AppendJsonProblems(out, empty);
+    head.append("\"name\":null,\"amf\":null,\"values\":{},\"problems\":");
+    lso::AppendJsonProblems(head, empty);
+    output.Out(head.append("}\n"));
+    return;
   }
-  out.append("}\n");
+  AppendTextMember(head, "name", file.doc->name);
+  head.append(",\"amf\":").append(std::to_string(file.doc->amf)).append(",\"values\":");
+  output.Out(head);
+  output.Out(file.valuesOut);
+  std::string tail = ",\"problems\":";
+  lso::AppendJsonProblems(tail, *file.doc);
+  output.Out(tail.append("}\n"));
 }
 
-void AppendShowText(std::string& out, const Decoded& file) {
+void WriteShowText(Output& output, const Decoded& file) {
   std::vector<std::string> facts;
   if (file.record.site) facts.push_back("site " + *file.record.site);
   if (file.doc) {
@@ -202,32 +215,31 @@ void AppendShowText(std::string& out, const Decoded& file) {
   }
   if (file.record.size) facts.push_back(std::to_string(*file.record.size) + " bytes");
   if (file.record.modified) facts.push_back("modified " + UtcText(*file.record.modified));
-  out.append(file.record.path).append("\n");
-  for (std::size_t i = 0; i < facts.size(); ++i) out.append(i == 0 ? "  " : ", ").append(facts[i]);
-  if (!facts.empty()) out.append("\n");
-  const auto& problems = file.doc ? file.doc->problems : file.problems;
-  if (file.doc) lso::AppendText(out, *file.doc, 2);
-  for (const lso::Problem& problem : problems) {
-    out.append("  problem at byte ").append(std::to_string(problem.offset)).append(": ").append(problem.message).append("\n");
+  std::string head = file.record.path + "\n";
+  for (std::size_t i = 0; i < facts.size(); ++i) head.append(i == 0 ? "  " : ", ").append(facts[i]);
+  if (!facts.empty()) head.append("\n");
+  output.Out(head);
+  output.Out(file.valuesOut);
+  std::string tail;
+  for (const lso::Problem& problem : file.doc ? file.doc->problems : file.problems) {
+    tail.append("  problem at byte ").append(std::to_string(problem.offset)).append(": ").append(problem.message).append("\n");
   }
+  output.Out(tail);
 }
 
 }  // namespace
 
 int RunShow(const ShowOptions& options, platform::System& system, Output& output) {
   int status = kExitClean;
-  std::string out;
   for (const std::string& path : options.files) {
-    const Decoded file = ReadAndDecode(path, system, output);
+    const Decoded file = ReadAndDecode(path, options.format, system, output);
     const bool clean = file.doc && file.doc->problems.empty();
     if (!clean) status = kExitProblem;
-    out.clear();
     if (options.format == Format::Json) {
-      AppendShowJson(out, file);
+      WriteShowJson(output, file);
     } else if (file.readable) {  // the reason is already on standard error
-      AppendShowText(out, file);
+      WriteShowText(output, file);
     }
-    output.Out(out);
   }
   return status;
 }

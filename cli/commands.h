@@ -18,13 +18,15 @@ inline constexpr int kExitClean = 0;    // every file read (and decoded) without
 inline constexpr int kExitProblem = 1;  // a file could not be read, or had a problem
 inline constexpr int kExitUsage = 2;    // the arguments were wrong
 
-// show decodes at most this much of a file; a larger one is reported, not decoded.
-inline constexpr std::size_t kMaxDecodedBytes = std::size_t{16} << 20;
+// show decodes at most this much of a file; a larger one is reported, not decoded. Players
+// keep cookies far smaller (100 KB a site unless the user allows more); the room above the
+// window's 16 MiB lets a file of 16 MiB and a little more still be decoded in full.
+inline constexpr std::size_t kMaxDecodedBytes = std::size_t{32} << 20;
 
 enum class Format { Text, Json, Csv };
 
-// Where the commands write. Each Out call is one or more whole lines (UTF-8, or the exact bytes
-// of a path), each Err call one whole message line.
+// Where the commands write. Out gets the output in pieces that never split a character (UTF-8,
+// or the exact bytes of a path); each Err call is one whole message line.
 class Output {
  public:
   virtual ~Output() = default;

@@ -29,4 +29,7 @@ class Terminal final : public Output {
   std::string pending_;
 };
 
+// Writes all of `bytes` to standard output or standard error; defined per system.
+void WriteStandard(bool toError, std::string_view bytes);
+
 }  // namespace vesk::cli

@@ -21,23 +21,8 @@ void WriteAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
-void Terminal::Out(std::string_view lines) {
-  pending_.append(lines);
-  if (pending_.size() >= (std::size_t{1} << 16)) Flush();
-}
-
-void Terminal::Err(std::string_view line) {
-  Flush();  // keeps the message next to the output it concerns
-  std::string text(line);
-  text += '\n';
-  WriteAll(STDERR_FILENO, text);
-}
+void WriteStandard(bool toError, std::string_view bytes) { WriteAll(toError ? STDERR_FILENO : STDOUT_FILENO, bytes); }
 
 std::string Terminal::ErrorText(int error) { return std::strerror(error); }
-
-void Terminal::Flush() {
-  WriteAll(STDOUT_FILENO, pending_);
-  pending_.clear();
-}
 
 }  // namespace vesk::cli

@@ -46,17 +46,7 @@ void Write(DWORD which, std::string_view bytes) {
 
 }  // namespace
 
-void Terminal::Out(std::string_view lines) {
-  pending_.append(lines);
-  if (pending_.size() >= (std::size_t{1} << 16)) Flush();
-}
-
-void Terminal::Err(std::string_view line) {
-  Flush();
-  std::string text(line);
-  text += '\n';
-  Write(STD_ERROR_HANDLE, text);
-}
+void WriteStandard(bool toError, std::string_view bytes) { Write(toError ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE, bytes); }
 
 std::string Terminal::ErrorText(int error) {
   wchar_t* buffer = nullptr;
@@ -70,11 +60,6 @@ std::string Terminal::ErrorText(int error) {
   }
   if (text.empty()) return "error " + std::to_string(error);
   return platform::Utf8(text);
-}
-
-void Terminal::Flush() {
-  Write(STD_OUTPUT_HANDLE, pending_);
-  pending_.clear();
 }
 
 }  // namespace vesk::cli

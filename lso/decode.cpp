@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <unordered_set>
 
 #include "lso/internal.h"
 #include "lso/lso.h"
@@ -57,9 +59,16 @@ class Decoder {
     nodes_.push_back(Node{});
   }
 
-  void Run() {
+  // With `each`, each pair is handed over as soon as it is read and its tree dropped.
+  void Run(const std::function<void(const Member&)>* each = nullptr) {
     if (!Header()) return;
-    while (!failed_ && pos_ < in_.size()) Pair();
+    while (!failed_ && pos_ < in_.size()) {
+      Pair();
+      if (each && !doc_.values.empty()) {
+        (*each)(doc_.values.back());
+        doc_.values.clear();
+      }
+    }
   }
 
  private:
@@ -97,6 +106,52 @@ class Decoder {
     Note(offset, std::move(message));
     failed_ = true;
   }
+  // The failures below build their messages outside the recursive functions, so that each level
+  // of nesting costs a small stack frame even in an unoptimized build with sanitizers.
+  [[gnu::noinline]] void FailReference(std::size_t at, const char* what, std::size_t index, std::size_t size,
+                                       const char* tail, Value* v) {
+    Fail(at, std::string("reference to ") + what + " " + std::to_string(index) + ", only " + std::to_string(size) +
+                 tail,
+         v);
+  }
+  [[gnu::noinline]] void FailType(std::size_t at, const char* encoding, std::uint8_t type, Value* v) {
+    if (*encoding == 'A' && encoding[3] == '0' && (type == 0x04 || type == 0x0E)) {
+      Fail(at, std::string("AMF0 type 0x") + Hex(type) + (type == 0x04 ? " (movieclip)" : " (recordset)") +
+                   " is reserved and never written",
+           v);
+    } else if (encoding[3] == '0' && type == 0x09) {
+      Fail(at, "object end 09 outside an object", v);
+    } else {
+      Fail(at, std::string("unknown ") + encoding + " type byte 0x" + Hex(type), v);
+    }
+  }
+  // A JSON object with a name twice is read differently by different tools, and a pointer through
+  // it is ambiguous: say so. No player writes such a file.
+  [[gnu::noinline]] void NoteDuplicate(std::size_t at, std::string_view key) {
+    std::string message = "duplicate key ";
+    detail::AppendUtf8(message, key);
+    Note(at, message + "; JSON readers keep only one of them");
+  }
+  void CheckKeys(const std::vector<Member>& members, std::size_t at) {
+    std::size_t n = members.size();
+    if (n < 2) return;
+    if (n <= 8) {
+      for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t j = i + 1; j < n; ++j)
+          if (members[i].key == members[j].key) return NoteDuplicate(at, members[i].key);
+      return;
+    }
+    keys_.clear();
+    for (const Member& m : members) keys_.push_back(m.key);
+    std::sort(keys_.begin(), keys_.end());
+    auto same = std::adjacent_find(keys_.begin(), keys_.end());
+    if (same != keys_.end()) NoteDuplicate(at, *same);
+  }
+
+  [[gnu::noinline]] void FailExternal(std::size_t at, std::string_view className, Value* v) {
+    Fail(at, "externalizable class " + std::string(className) + " cannot be read", v);
+  }
+
   // Checks that `n` more bytes are there; otherwise the value is cut off.
   bool Need(std::uint64_t n, Value* v, const char* what = "value") {
     if (n <= Left()) return true;
@@ -130,6 +185,12 @@ class Decoder {
     if (from.size() > kSmallString && !Charge(from.size(), at, v)) return false;
     to.assign(from);
     return true;
+  }
+  bool AddMember(Value& v, std::string_view key, std::size_t at) {
+    v.members.emplace_back();
+    if (Copy(v.members.back().key, key, at, nullptr)) return true;
+    v.members.pop_back();
+    return false;
   }
   // Containers and externalizable wrappers count as levels; scalars do not.
   bool Enter(std::size_t at, Value* v) {
@@ -221,6 +282,7 @@ class Decoder {
   }
 
   void Pair() {
+    std::size_t pairStart = pos_;
     std::string_view key;
     if (doc_.amf == 0) {
       if (!Need(2, nullptr, "key")) return;
@@ -234,6 +296,7 @@ class Decoder {
     }
     Member m;
     if (!Copy(m.key, key, pos_, nullptr)) return;
+    if (!topKeys_.insert(key).second) NoteDuplicate(pairStart, key);
     depth_ = 0;
     if (doc_.amf == 0) Value0(m.value, KeyPlace(0, key));
     else Value3(m.value, KeyPlace(0, key));
@@ -284,9 +347,7 @@ class Decoder {
         if (!Need(2, &v)) return;
         std::uint16_t index = U16();
         if (index >= amf0Objects_.size()) {
-          Fail(start, "reference to complex value " + std::to_string(index) + ", only " +
-                          std::to_string(amf0Objects_.size()) + " read so far",
-               &v);
+          FailReference(start, "complex value", index, amf0Objects_.size(), " read so far", &v);
           return;
         }
         MakeReference(v, amf0Objects_[index], start);
@@ -330,10 +391,7 @@ class Decoder {
         return;
       }
       case 0x11: Value3(v, where); return;
-      case 0x04: Fail(start, "AMF0 type 0x04 (movieclip) is reserved and never written", &v); return;
-      case 0x0E: Fail(start, "AMF0 type 0x0E (recordset) is reserved and never written", &v); return;
-      case 0x09: Fail(start, "object end 09 outside an object", &v); return;
-      default: Fail(start, "unknown AMF0 type byte 0x" + Hex(type), &v); return;
+      default: FailType(start, "AMF0", type, &v); return;
     }
   }
 
@@ -371,6 +429,7 @@ class Decoder {
       v.members.back().key.assign(key);
       Value0(v.members.back().value, KeyPlace(node, key));
     }
+    CheckKeys(v.members, start);
     --depth_;
   }
 
@@ -397,9 +456,7 @@ class Decoder {
     if (!(u & 1)) {
       std::uint32_t index = u >> 1;
       if (index >= strings_.size()) {
-        Fail(at, "reference to string " + std::to_string(index) + ", only " + std::to_string(strings_.size()) +
-                     " in the table",
-             v);
+        FailReference(at, "string", index, strings_.size(), " in the table", v);
         return false;
       }
       out = in_.substr(strings_[index].offset, strings_[index].length);
@@ -423,9 +480,7 @@ class Decoder {
     }
     std::uint32_t index = u >> 1;
     if (index >= objects_.size()) {
-      Fail(start, "reference to object " + std::to_string(index) + ", only " + std::to_string(objects_.size()) +
-                      " read so far",
-           &v);
+      FailReference(start, "object", index, objects_.size(), " read so far", &v);
       return false;
     }
     MakeReference(v, objects_[index], start);
@@ -492,7 +547,7 @@ class Decoder {
       case 0x0F: NumberVector3(v, where, start, type); return;
       case 0x10: ObjectVector3(v, where, start); return;
       case 0x11: Dictionary3(v, where, start); return;
-      default: Fail(start, "unknown AMF3 type byte 0x" + Hex(type), &v); return;
+      default: FailType(start, "AMF3", type, &v); return;
     }
   }
 
@@ -511,13 +566,12 @@ class Decoder {
       itemsNode = Child(node, Seg::Literal, kItems);
       membersNode = Child(node, Seg::Literal, kMembers);
       while (!failed_ && !key.empty()) {
-        std::string copy;
-        if (!Copy(copy, key, keyAt, nullptr)) break;
-        v.members.push_back(Member{std::move(copy), {}});
+        if (!AddMember(v, key, keyAt)) break;
         Value3(v.members.back().value, KeyPlace(membersNode, key));
         keyAt = pos_;
         if (!failed_) String3(key, nullptr);
       }
+      CheckKeys(v.members, start);
     }
     if (!failed_) {
       v.items.reserve(std::min<std::size_t>(count, kReserveCap));
@@ -532,43 +586,14 @@ class Decoder {
   void Object3(Value& v, const Place& where, std::size_t start) {
     std::uint32_t u;
     if (!ObjectHeader(v, u, start)) return;
-    // `u` is the U29 without its reference bit: bit 0 now says whether the traits are inline.
     std::uint32_t node = Register(where);
-    std::size_t traitsIndex;
-    if (!(u & 1)) {
-      traitsIndex = u >> 1;
-      if (traitsIndex >= traits_.size()) {
-        Fail(start, "reference to traits " + std::to_string(traitsIndex) + ", only " +
-                        std::to_string(traits_.size()) + " read so far",
-             &v);
-        return;
-      }
-    } else {
-      Traits t;
-      t.externalizable = (u & 2) != 0;
-      t.dynamic = (u & 4) != 0;
-      std::uint32_t sealed = t.externalizable ? 0 : u >> 3;
-      std::string_view name;
-      if (!String3(name, &v)) return;
-      t.classOffset = static_cast<std::uint32_t>(name.data() - in_.data());
-      t.classLength = static_cast<std::uint32_t>(name.size());
-      if (!NeedCount(sealed, 1, start + 1, &v)) return;
-      t.firstName = static_cast<std::uint32_t>(traitNames_.size());
-      t.count = sealed;
-      for (std::uint32_t i = 0; i < sealed; ++i) {
-        std::string_view member;
-        if (!String3(member, &v)) return;
-        traitNames_.push_back(Span{static_cast<std::uint32_t>(member.data() - in_.data()),
-                                   static_cast<std::uint32_t>(member.size())});
-      }
-      traitsIndex = traits_.size();
-      traits_.push_back(t);
-    }
+    std::size_t traitsIndex = Traits3(v, u, start);
+    if (failed_) return;
     const Traits t = traits_[traitsIndex];
     std::string_view className = in_.substr(t.classOffset, t.classLength);
     if (t.externalizable) {
       if (className != "flex.messaging.io.ArrayCollection" && className != "flex.messaging.io.ObjectProxy") {
-        Fail(pos_, "externalizable class " + std::string(className) + " cannot be read", &v);
+        FailExternal(pos_, className, &v);
         return;
       }
       // These write one AMF3 value; it stands for the object, in the same place.
@@ -585,20 +610,46 @@ class Decoder {
     for (std::uint32_t i = 0; i < t.count && !failed_; ++i) {
       const Span& s = traitNames_[t.firstName + i];
       std::string_view key = in_.substr(s.offset, s.length);
-      std::string copy;
-      if (!Copy(copy, key, pos_, nullptr)) break;
-      v.members.push_back(Member{std::move(copy), {}});
+      if (!AddMember(v, key, pos_)) break;
       Value3(v.members.back().value, KeyPlace(node, key));
     }
     while (t.dynamic && !failed_) {
       std::size_t keyAt = pos_;
       std::string_view key;
-      std::string copy;
-      if (!String3(key, nullptr) || key.empty() || !Copy(copy, key, keyAt, nullptr)) break;
-      v.members.push_back(Member{std::move(copy), {}});
+      if (!String3(key, nullptr) || key.empty() || !AddMember(v, key, keyAt)) break;
       Value3(v.members.back().value, KeyPlace(node, key));
     }
+    CheckKeys(v.members, start);
     --depth_;
+  }
+
+  // The traits of an object, inline or from the table; returns their index in the table.
+  // `u` is the object's U29 without its reference bit: bit 0 now says whether they are inline.
+  [[gnu::noinline]] std::size_t Traits3(Value& v, std::uint32_t u, std::size_t start) {
+    if (!(u & 1)) {
+      std::size_t index = u >> 1;
+      if (index >= traits_.size()) FailReference(start, "traits", index, traits_.size(), " read so far", &v);
+      return index;
+    }
+    Traits t;
+    t.externalizable = (u & 2) != 0;
+    t.dynamic = (u & 4) != 0;
+    std::uint32_t sealed = t.externalizable ? 0 : u >> 3;
+    std::string_view name;
+    if (!String3(name, &v)) return 0;
+    t.classOffset = static_cast<std::uint32_t>(name.data() - in_.data());
+    t.classLength = static_cast<std::uint32_t>(name.size());
+    if (!NeedCount(sealed, 1, start + 1, &v)) return 0;
+    t.firstName = static_cast<std::uint32_t>(traitNames_.size());
+    t.count = sealed;
+    for (std::uint32_t i = 0; i < sealed; ++i) {
+      std::string_view member;
+      if (!String3(member, &v)) return 0;
+      traitNames_.push_back(Span{static_cast<std::uint32_t>(member.data() - in_.data()),
+                                 static_cast<std::uint32_t>(member.size())});
+    }
+    traits_.push_back(t);
+    return traits_.size() - 1;
   }
 
   void NumberVector3(Value& v, const Place& where, std::size_t start, std::uint8_t type) {
@@ -678,6 +729,8 @@ class Decoder {
   std::vector<std::uint32_t> objects_;
   std::vector<Traits> traits_;
   std::vector<Span> traitNames_;
+  std::unordered_set<std::string_view> topKeys_;
+  std::vector<std::string_view> keys_;
 };
 
 }  // namespace
@@ -689,6 +742,27 @@ Document Decode(std::string_view bytes) {
     return doc;
   }
   Decoder(bytes, doc).Run();
+  return doc;
+}
+
+Document DecodeEach(std::string_view bytes, const std::function<void(const Member&)>& pair) {
+  Document doc;
+  if (bytes.size() > 0xFFFFFFF0u) {
+    doc.problems.push_back(Problem{0, "the file is larger than 4 GiB"});
+    return doc;
+  }
+  Decoder(bytes, doc).Run(&pair);
+  return doc;
+}
+
+Document DecodeJson(std::string_view bytes, std::string& valuesJson) {
+  valuesJson += '{';
+  bool first = true;
+  Document doc = DecodeEach(bytes, [&](const Member& m) {
+    detail::AppendJsonMember(valuesJson, m, first);
+    first = false;
+  });
+  valuesJson += '}';
   return doc;
 }
 

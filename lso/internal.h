@@ -33,4 +33,7 @@ void AppendShortest(std::string& out, double x);
 // and nothing appended, when the milliseconds are not a whole number within the years 0 to 9999.
 bool AppendDate(std::string& out, double ms, bool iso);
 
+// Appends `"key":value` of one pair, with a comma before it unless it is the first.
+void AppendJsonMember(std::string& out, const Member& member, bool first);
+
 }  // namespace vesk::lso::detail

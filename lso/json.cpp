@@ -96,6 +96,12 @@ bool AppendDate(std::string& out, double ms, bool iso) {
 
 namespace {
 
+void AppendInteger(std::string& out, long long v) {
+  char buffer[24];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
+  out.append(buffer, result.ptr);
+}
+
 void AppendBase64(std::string& out, std::string_view bytes) {
   static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::size_t i = 0;
@@ -160,7 +166,7 @@ void AppendValue(std::string& out, const Value& v, int depth) {
   }
   switch (v.kind) {
     case Kind::Number: AppendNumber(out, v.number); return;
-    case Kind::Integer: out += std::to_string(v.integer); return;
+    case Kind::Integer: AppendInteger(out, v.integer); return;
     case Kind::Boolean: out += v.boolean ? "true" : "false"; return;
     case Kind::Null: out += "null"; return;
     case Kind::Undefined: out += R"({"$undefined":true})"; return;
@@ -249,11 +255,27 @@ void AppendValue(std::string& out, const Value& v, int depth) {
 
 }  // namespace
 
+void detail::AppendJsonMember(std::string& out, const Member& member, bool first) {
+  if (!first) out += ',';
+  AppendJsonString(out, member.key);
+  out += ':';
+  AppendValue(out, member.value, 0);
+}
+
 void AppendJsonString(std::string& out, std::string_view text) {
   static const char hex[] = "0123456789abcdef";
   out += '"';
   std::size_t i = 0;
   while (i < text.size()) {
+    std::size_t run = i;
+    while (run < text.size()) {
+      unsigned char b = static_cast<unsigned char>(text[run]);
+      if (b < 0x20 || b >= 0x7F || b == '"' || b == '\\') break;
+      ++run;
+    }
+    out.append(text.data() + i, run - i);
+    i = run;
+    if (i == text.size()) break;
     unsigned char c = static_cast<unsigned char>(text[i]);
     if (c >= 0x80) {
       std::size_t n = detail::Utf8SequenceLength(text.substr(i));
@@ -299,7 +321,7 @@ void AppendJsonProblems(std::string& out, const Document& doc) {
   for (std::size_t i = 0; i < doc.problems.size(); ++i) {
     if (i) out += ',';
     out += R"({"offset":)";
-    out += std::to_string(doc.problems[i].offset);
+    AppendInteger(out, static_cast<long long>(doc.problems[i].offset));
     out += R"(,"message":)";
     AppendJsonString(out, doc.problems[i].message);
     out += '}';

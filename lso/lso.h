@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -79,6 +80,15 @@ struct Document {
 // read, and no later pair is read.
 Document Decode(std::string_view bytes);
 
+// For large files: the whole tree costs about 160 bytes a value, many times the file's size in a
+// dense AMF3 file. These hand over each pair as soon as it is decoded and drop its tree
+// afterwards; the returned document has the header and the problems, and no values. References
+// still point where the JSON form puts the values.
+Document DecodeEach(std::string_view bytes, const std::function<void(const Member&)>& pair);
+
+// Decode followed by AppendJsonValues(valuesJson, ...), one pair at a time (see DecodeEach).
+Document DecodeJson(std::string_view bytes, std::string& valuesJson);
+
 // Appends `text` as a JSON string (quotes included); bytes that are not UTF-8 become U+FFFD.
 void AppendJsonString(std::string& out, std::string_view text);
 
@@ -93,5 +103,8 @@ void AppendJsonProblems(std::string& out, const Document& doc);
 // Appends the pairs as readable text, one value a line, each line starting with `indent` spaces
 // and ending with '\n'; nested values are indented further.
 void AppendText(std::string& out, const Document& doc, int indent);
+
+// AppendText for one pair, e.g. inside DecodeEach.
+void AppendTextPair(std::string& out, const Member& pair, int indent);
 
 }  // namespace vesk::lso

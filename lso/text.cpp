@@ -261,16 +261,17 @@ class TextWriter {
 
 }  // namespace
 
-void AppendText(std::string& out, const Document& doc, int indent) {
+void AppendTextPair(std::string& out, const Member& pair, int indent) {
   if (indent < 0) indent = 0;
-  TextWriter writer(out);
-  for (const Member& m : doc.values) {
-    out.append(static_cast<std::size_t>(indent), ' ');
-    AppendKey(out, m.key);
-    out += " = ";
-    writer.Write(m.value, indent, 0);
-    out += '\n';
-  }
+  out.append(static_cast<std::size_t>(indent), ' ');
+  AppendKey(out, pair.key);
+  out += " = ";
+  TextWriter(out).Write(pair.value, indent, 0);
+  out += '\n';
+}
+
+void AppendText(std::string& out, const Document& doc, int indent) {
+  for (const Member& m : doc.values) AppendTextPair(out, m, indent);
 }
 
 }  // namespace vesk::lso

@@ -194,10 +194,10 @@ TEST_F(CliCommands, UnreadableFileIsReportedAndTheOthersStillShown) {
 TEST_F(CliCommands, FileLargerThanTheLimitIsAProblemNotATruncation) {
   WriteFile(dir / "limit.sol", std::string(cli::kMaxDecodedBytes, 'x'));
   WriteFile(dir / "over.sol", std::string(cli::kMaxDecodedBytes + 1, 'x'));
-  const std::string tooLarge = "the file is larger than 16 MiB and was not decoded";
+  const std::string tooLarge = "the file is larger than 32 MiB and was not decoded";
   cli::ShowOptions options{cli::Format::Text, {dir / "over.sol"}};
   EXPECT_EQ(cli::RunShow(options, system, output), cli::kExitProblem);
-  const std::string head = dir / "over.sol\n  16777217 bytes, modified ";
+  const std::string head = dir / "over.sol\n  33554433 bytes, modified ";
   const std::string tail = " UTC\n  problem at byte 0: " + tooLarge + "\n";
   EXPECT_EQ(output.out.substr(0, head.size()), head);
   ASSERT_GE(output.out.size(), head.size() + tail.size());
@@ -206,7 +206,7 @@ TEST_F(CliCommands, FileLargerThanTheLimitIsAProblemNotATruncation) {
   options.files = {dir / "limit.sol"};
   cli::RunShow(options, system, output);
   EXPECT_EQ(output.out.find(tooLarge), std::string::npos);
-  EXPECT_NE(output.out.find("16777216 bytes"), std::string::npos);
+  EXPECT_NE(output.out.find("33554432 bytes"), std::string::npos);
 }
 
 TEST(FileStatus, LengthAndModificationTimeOfRegularFilesOnly) {

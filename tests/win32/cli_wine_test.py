@@ -100,7 +100,8 @@ def main():
     parser.add_argument("--version", required=True)
     args = parser.parse_args()
     # One server for all the runs below rather than one started for each; it ends by itself.
-    subprocess.run(["wineserver", "-p10"], check=True)
+    # It fails harmlessly when a server of this prefix is running already.
+    subprocess.run(["wineserver", "-p10"], stderr=subprocess.DEVNULL)
     scratch = tempfile.mkdtemp(prefix="vesk-cli-wine-")
     try:
         appdata = os.path.join(scratch, "appdata")
