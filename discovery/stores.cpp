@@ -77,18 +77,6 @@ std::string BrowserBase(const Browser& browser, platform::System& system) {
 #endif
 }
 
-std::vector<std::string> ProfileFolders(const std::string& userData, platform::System& system) {
-  std::vector<std::string> names;
-  const std::unique_ptr<platform::Folder> folder = system.OpenFolder(userData, "*.*");
-  if (!folder) return names;
-  platform::FolderEntry entry;
-  while (folder->Next(entry)) {
-    if (entry.isDirectory && IsProfileName(entry.name)) names.push_back(entry.name);
-  }
-  std::sort(names.begin(), names.end(), ProfileBefore);
-  return names;
-}
-
 // 0 Default, 1 Profile N, 2 Guest Profile, 3 System Profile.
 int ProfileRank(const std::string& name) {
   if (name == "Default") return 0;
@@ -96,8 +84,6 @@ int ProfileRank(const std::string& name) {
   if (name == "System Profile") return 3;
   return 1;
 }
-
-}  // namespace
 
 bool IsProfileName(const std::string& name) {
   if (name == "Default" || name == "Guest Profile" || name == "System Profile") return true;
@@ -116,6 +102,21 @@ bool ProfileBefore(const std::string& a, const std::string& b) {
   if (numberA != numberB) return numberA < numberB;
   return a < b;  // "Profile 01" and "Profile 1": any fixed order
 }
+
+std::vector<std::string> ProfileFolders(const std::string& userData, platform::System& system) {
+  std::vector<std::string> names;
+  const std::unique_ptr<platform::Folder> folder = system.OpenFolder(userData, "*.*");
+  if (!folder) return names;
+  platform::FolderEntry entry;
+  while (folder->Next(entry)) {
+    // A linked profile could lead anywhere, and deleting there would leave the browser's tree.
+    if (entry.isDirectory && !entry.isLink && IsProfileName(entry.name)) names.push_back(entry.name);
+  }
+  std::sort(names.begin(), names.end(), ProfileBefore);
+  return names;
+}
+
+}  // namespace
 
 std::vector<Store> FindStores(platform::System& system) {
   std::vector<Store> stores;

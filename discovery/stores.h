@@ -25,8 +25,4 @@ struct Store {
 // that holds the window's standard root, so both always agree.
 std::vector<Store> FindStores(platform::System& system);
 
-// Orders profile folder names as FindStores does; false for a name that is no profile folder.
-bool IsProfileName(const std::string& name);
-bool ProfileBefore(const std::string& a, const std::string& b);
-
 }  // namespace vesk::discovery

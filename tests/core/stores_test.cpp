@@ -42,7 +42,11 @@ TEST(StoresFindStores, EveryExistingStoreOfAGeneratedHomeInTheFixedOrder) {
   MakeFolders(home / ".config/google-chrome/Profile 3/Pepper Data");           // no player store
   MakeFolders(home / ".config/google-chrome/Crashpad" + kPepper);              // no profile
   MakeFolders(home / ".config/google-chrome/Profile x" + kPepper);             // no profile
+  MakeFolders(home / ".config/google-chrome/default" + kPepper);               // no profile
+  MakeFolders(home / ".config/google-chrome/Profile 1234567890" + kPepper);    // no profile
   MakeFolders(home / ".config/vivaldi");                                        // nothing inside
+  MakeFolders(home / "elsewhere" + kPepper);
+  symlink((home / "elsewhere").c_str(), (home / ".config/google-chrome/Profile 7").c_str());  // linked
   WriteFile(home / ".config/chromium/Default/Pepper Data/Shockwave Flash/WritableRoot");  // a file
   PlatformWrapper system;
   system.env["HOME"] = home.Path();
@@ -90,20 +94,6 @@ TEST(StoresFindStores, FollowsTheWindowsRootAndTheConfigurationFolder) {
     for (const auto& e : c.expected) expected.push_back(tmp / e);
     EXPECT_EQ(folders, expected) << c.name;
   }
-}
-
-TEST(StoresProfiles, NamesAndOrder) {
-  for (const char* name : {"Default", "Profile 0", "Profile 1", "Profile 123456789", "Guest Profile", "System Profile"}) {
-    EXPECT_TRUE(discovery::IsProfileName(name)) << name;
-  }
-  for (const char* name : {"default", "Profile", "Profile ", "Profile 1a", "Profile -1", "Profile 1234567890", "Crashpad"}) {
-    EXPECT_FALSE(discovery::IsProfileName(name)) << name;
-  }
-  EXPECT_TRUE(discovery::ProfileBefore("Profile 9", "Profile 10"));
-  EXPECT_FALSE(discovery::ProfileBefore("Profile 10", "Profile 9"));
-  EXPECT_TRUE(discovery::ProfileBefore("Default", "Profile 1"));
-  EXPECT_TRUE(discovery::ProfileBefore("Profile 99", "Guest Profile"));
-  EXPECT_TRUE(discovery::ProfileBefore("Guest Profile", "System Profile"));
 }
 
 TEST(SiteClassifyPath, KindAndSiteOfStorePaths) {
