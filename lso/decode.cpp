@@ -186,6 +186,13 @@ class Decoder {
     to.assign(from);
     return true;
   }
+  // Growth by doubling leaves up to half of a container's slots unused, and a slot costs as much
+  // as a value; give them back once the container is complete.
+  static void Fit(Value& v) {
+    if (v.items.capacity() > v.items.size()) v.items.shrink_to_fit();
+    if (v.members.capacity() > v.members.size()) v.members.shrink_to_fit();
+    if (v.entries.capacity() > v.entries.size()) v.entries.shrink_to_fit();
+  }
   bool AddMember(Value& v, std::string_view key, std::size_t at) {
     v.members.emplace_back();
     if (Copy(v.members.back().key, key, at, nullptr)) return true;
@@ -370,6 +377,7 @@ class Decoder {
           v.items.emplace_back();
           Value0(v.items.back(), Place{node, Seg::Index, i});
         }
+        Fit(v);
         --depth_;
         return;
       }
@@ -430,6 +438,7 @@ class Decoder {
       Value0(v.members.back().value, KeyPlace(node, key));
     }
     CheckKeys(v.members, start);
+    Fit(v);
     --depth_;
   }
 
@@ -580,6 +589,7 @@ class Decoder {
         Value3(v.items.back(), Place{itemsNode, Seg::Index, i});
       }
     }
+    Fit(v);
     --depth_;
   }
 
@@ -620,6 +630,7 @@ class Decoder {
       Value3(v.members.back().value, KeyPlace(node, key));
     }
     CheckKeys(v.members, start);
+    Fit(v);
     --depth_;
   }
 
@@ -696,6 +707,7 @@ class Decoder {
         Value3(v.items.back(), Place{itemsNode, Seg::Index, i});
       }
     }
+    Fit(v);
     --depth_;
   }
 
@@ -713,6 +725,7 @@ class Decoder {
       Value3(v.entries.back().key, Place{entriesNode, Seg::Slot, i, 0});
       if (!failed_) Value3(v.entries.back().value, Place{entriesNode, Seg::Slot, i, 1});
     }
+    Fit(v);
     --depth_;
   }
 

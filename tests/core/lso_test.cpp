@@ -129,7 +129,8 @@ void CheckJson(const Document& doc) {
   EXPECT_EQ(nlohmann::json::parse(problems).size(), doc.problems.size());
 }
 
-// DecodeJson writes what Decode and AppendJsonValues write, and finds the same problems.
+// DecodeJson writes what Decode and AppendJsonValues write, and finds the same problems;
+// DecodeEach with AppendTextPair writes what AppendText writes.
 void CheckStreamed(const std::string& file, const Document& doc) {
   std::string streamed, whole, problems, streamedProblems;
   Document rest = DecodeJson(file, streamed);
@@ -141,6 +142,10 @@ void CheckStreamed(const std::string& file, const Document& doc) {
   EXPECT_EQ(streamedProblems, problems);
   EXPECT_EQ(rest.name, doc.name);
   EXPECT_EQ(rest.amf, doc.amf);
+  std::string text, streamedText;
+  AppendText(text, doc, 2);
+  DecodeEach(file, [&](const Member& m) { AppendTextPair(streamedText, m, 2); });
+  EXPECT_EQ(streamedText, text);
 }
 
 std::string A0(std::string_view body) { return File(body, 0); }
@@ -303,6 +308,8 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenRow{"HeaderCutOff", "\x00\xBF\x00\x00"s, "", 2, "header cut off"},
         BrokenRow{"NoTcso", "\x00\xBF"s + U32(10) + "TCSX" + std::string(6, '\0'), "", 6, "no TCSO"},
         BrokenRow{"UnknownVersion", File("", 5), "", 25, "unknown AMF version 5"},
+        BrokenRow{"UnusualBytesAfterTcso", std::string(A0(kA)).replace(11, 1, "\x05"), "a:n42", 10,
+                  "unusual bytes after TCSO"},
         BrokenRow{"LengthDisagrees", WithLength(A0(kA), 3), "a:n42", 2, "the header gives 3 bytes"},
         BrokenRow{"ValueCutOff", A0(kA + Key("b") + U8(0) + "\x40\x45"s), "a:n42 b:!value cut off by the end of the file", 43},
         BrokenRow{"UnknownType", A0(kA + Pair("b", U8(0x12))), "a:n42 b:!unknown AMF0 type byte 0x12", 42},
