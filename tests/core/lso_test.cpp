@@ -336,6 +336,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "a:i1 o:!externalizable class com.Secret cannot be read", 46, "com.Secret"},
         BrokenRow{"DenseCountPastEnd", A3(a3::Pair("a", U8(0x09) + U29(2000 << 1 | 1) + U8(1))),
                   "a:!count 2000 is more than the 2 bytes left can hold", 29},
+        BrokenRow{"DictionaryKeyCutOff", A3(a3::Str("d") + a3::Dictionary(false, 1, U8(0x05) + "\x01\x02"s)),
+                  "d:D{!value cut off by the end of the file=>!value cut off by the end of the file}", 32,
+                  "value cut off"},
         BrokenRow{"VectorPastEnd", A3(a3::Pair("v", U8(0x0D) + U29(9 << 1 | 1) + U8(0) + U32(1))), "v:!count 9 is more than the 5 bytes left can hold", 29},
         BrokenRow{"U29CutOff", A3(a3::Str("i") + U8(0x04) + "\xFF\xFF"s), "i:!value cut off by the end of the file", 31}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -426,6 +429,16 @@ TEST(LsoLimits, CopiesForReferencesHaveABudget) {
   for (const Value& item : doc.values.at(1).value.items) copied += item.text.size();
   EXPECT_LE(copied, (std::size_t{1} << 20) + 4 * file.size());
   EXPECT_EQ(doc.values.at(1).value.items.back().kind, Kind::Problem);
+}
+
+TEST(LsoLimits, DuplicateKeysAreReportedUpToAHundred) {
+  std::string pairs;
+  for (int i = 0; i < 300; ++i) pairs += a3::Pair("k", a3::Null());
+  Document doc = Decode(A3(pairs));
+  EXPECT_EQ(doc.values.size(), 300u);
+  ASSERT_EQ(doc.problems.size(), 101u);
+  EXPECT_EQ(doc.problems[0].message, "duplicate key k; JSON readers keep only one of them");
+  EXPECT_EQ(doc.problems[100].message, "duplicate keys: more than 100, the rest not reported");
 }
 
 struct FormRow {
