@@ -731,8 +731,12 @@ class Decoder {
     for (std::uint32_t i = 0; i < count && !failed_; ++i) {
       v.entries.emplace_back();
       Value3(v.entries.back().key, Place{entriesNode, Seg::Slot, i, 0});
-      if (failed_) v.entries.back().value = v.entries.back().key;  // the problem, not a made-up value
-      else Value3(v.entries.back().value, Place{entriesNode, Seg::Slot, i, 1});
+      if (failed_) {  // the problem, not a made-up value (the key itself may be a large partial tree)
+        v.entries.back().value.kind = Kind::Problem;
+        v.entries.back().value.text = doc_.problems.back().message;
+      } else {
+        Value3(v.entries.back().value, Place{entriesNode, Seg::Slot, i, 1});
+      }
     }
     Fit(v);
     --depth_;
