@@ -53,6 +53,8 @@ int Run(std::vector<std::string> arguments) {
   listCommand->add_flag("--deeper", list.deeper, "Scan the whole application-data folder, not only the store.");
   listCommand->add_option("--root", list.roots, "Scan DIR instead (repeatable; in the given order).")
       ->option_text("DIR")
+      // An empty name would scan from the top of the file system.
+      ->check([](const std::string& dir) { return dir.empty() ? std::string("DIR is empty") : std::string(); })
       ->expected(1)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   listCommand->add_option("--format", listFormat, "Output format: text (one path a line), json (JSON Lines) or csv.")

@@ -52,6 +52,8 @@ constexpr std::size_t kBudgetBase = std::size_t{1} << 20;
 // Containers reserve at most this many slots up front: a count in the file is only a claim.
 constexpr std::size_t kReserveCap = 1024;
 
+constexpr int kMaxDuplicates = 100;
+
 class Decoder {
  public:
   Decoder(std::string_view in, Document& doc)
@@ -127,7 +129,13 @@ class Decoder {
   }
   // A JSON object with a name twice is read differently by different tools, and a pointer through
   // it is ambiguous: say so. No player writes such a file.
+  // Past a hundred, one more line says so: a file of nothing but duplicates would otherwise
+  // cost far more in problems than in values.
   [[gnu::noinline]] void NoteDuplicate(std::size_t at, std::string_view key) {
+    if (++duplicates_ > kMaxDuplicates) {
+      if (duplicates_ == kMaxDuplicates + 1) Note(at, "duplicate keys: more than " + std::to_string(kMaxDuplicates) + ", the rest not reported");
+      return;
+    }
     std::string message = "duplicate key ";
     detail::AppendUtf8(message, key);
     Note(at, message + "; JSON readers keep only one of them");
@@ -185,6 +193,13 @@ class Decoder {
     if (from.size() > kSmallString && !Charge(from.size(), at, v)) return false;
     to.assign(from);
     return true;
+  }
+  // Growth by doubling leaves up to half of a container's slots unused, and a slot costs as much
+  // as a value; give them back once the container is complete.
+  static void Fit(Value& v) {
+    if (v.items.capacity() > v.items.size()) v.items.shrink_to_fit();
+    if (v.members.capacity() > v.members.size()) v.members.shrink_to_fit();
+    if (v.entries.capacity() > v.entries.size()) v.entries.shrink_to_fit();
   }
   bool AddMember(Value& v, std::string_view key, std::size_t at) {
     v.members.emplace_back();
@@ -370,6 +385,7 @@ class Decoder {
           v.items.emplace_back();
           Value0(v.items.back(), Place{node, Seg::Index, i});
         }
+        Fit(v);
         --depth_;
         return;
       }
@@ -430,6 +446,7 @@ class Decoder {
       Value0(v.members.back().value, KeyPlace(node, key));
     }
     CheckKeys(v.members, start);
+    Fit(v);
     --depth_;
   }
 
@@ -580,6 +597,7 @@ class Decoder {
         Value3(v.items.back(), Place{itemsNode, Seg::Index, i});
       }
     }
+    Fit(v);
     --depth_;
   }
 
@@ -620,6 +638,7 @@ class Decoder {
       Value3(v.members.back().value, KeyPlace(node, key));
     }
     CheckKeys(v.members, start);
+    Fit(v);
     --depth_;
   }
 
@@ -696,6 +715,7 @@ class Decoder {
         Value3(v.items.back(), Place{itemsNode, Seg::Index, i});
       }
     }
+    Fit(v);
     --depth_;
   }
 
@@ -711,8 +731,14 @@ class Decoder {
     for (std::uint32_t i = 0; i < count && !failed_; ++i) {
       v.entries.emplace_back();
       Value3(v.entries.back().key, Place{entriesNode, Seg::Slot, i, 0});
-      if (!failed_) Value3(v.entries.back().value, Place{entriesNode, Seg::Slot, i, 1});
+      if (failed_) {  // the problem, not a made-up value (the key itself may be a large partial tree)
+        v.entries.back().value.kind = Kind::Problem;
+        v.entries.back().value.text = doc_.problems.back().message;
+      } else {
+        Value3(v.entries.back().value, Place{entriesNode, Seg::Slot, i, 1});
+      }
     }
+    Fit(v);
     --depth_;
   }
 
@@ -731,6 +757,7 @@ class Decoder {
   std::vector<Span> traitNames_;
   std::unordered_set<std::string_view> topKeys_;
   std::vector<std::string_view> keys_;
+  int duplicates_ = 0;
 };
 
 }  // namespace

@@ -156,22 +156,6 @@ TEST_F(CliCommands, MissingStoreIsAnEmptyListNotAnError) {
   }
 }
 
-TEST_F(CliCommands, DeeperListsTheWholeApplicationDataFolder) {
-  WriteFile(dir / "home/.macromedia/Flash_Player/#SharedObjects/R/s/store.sol");
-  WriteFile(dir / "home/elsewhere/stray.sol");
-  system.env["HOME"] = dir / "home";
-  cli::ListOptions options;
-  options.format = cli::Format::Csv;
-  EXPECT_EQ(cli::RunList(options, system, output), cli::kExitClean);
-  EXPECT_EQ(output.out.find("stray.sol"), std::string::npos);
-  EXPECT_NE(output.out.find("/s/store.sol,s,s,0,"), std::string::npos) << output.out;
-  output.out.clear();
-  options.deeper = true;
-  EXPECT_EQ(cli::RunList(options, system, output), cli::kExitClean);
-  EXPECT_NE(output.out.find("/elsewhere/stray.sol,elsewhere,,0,"), std::string::npos) << output.out;
-  EXPECT_NE(output.out.find("/s/store.sol,s,s,0,"), std::string::npos) << output.out;
-}
-
 TEST_F(CliCommands, UnreadableFileIsReportedAndTheOthersStillShown) {
   WriteFile(dir / "locked.sol", "abc");
   WriteFile(dir / "plain.sol", "abc");

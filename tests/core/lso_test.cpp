@@ -129,7 +129,8 @@ void CheckJson(const Document& doc) {
   EXPECT_EQ(nlohmann::json::parse(problems).size(), doc.problems.size());
 }
 
-// DecodeJson writes what Decode and AppendJsonValues write, and finds the same problems.
+// DecodeJson writes what Decode and AppendJsonValues write, and finds the same problems;
+// DecodeEach with AppendTextPair writes what AppendText writes.
 void CheckStreamed(const std::string& file, const Document& doc) {
   std::string streamed, whole, problems, streamedProblems;
   Document rest = DecodeJson(file, streamed);
@@ -141,6 +142,10 @@ void CheckStreamed(const std::string& file, const Document& doc) {
   EXPECT_EQ(streamedProblems, problems);
   EXPECT_EQ(rest.name, doc.name);
   EXPECT_EQ(rest.amf, doc.amf);
+  std::string text, streamedText;
+  AppendText(text, doc, 2);
+  DecodeEach(file, [&](const Member& m) { AppendTextPair(streamedText, m, 2); });
+  EXPECT_EQ(streamedText, text);
 }
 
 std::string A0(std::string_view body) { return File(body, 0); }
@@ -303,6 +308,8 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenRow{"HeaderCutOff", "\x00\xBF\x00\x00"s, "", 2, "header cut off"},
         BrokenRow{"NoTcso", "\x00\xBF"s + U32(10) + "TCSX" + std::string(6, '\0'), "", 6, "no TCSO"},
         BrokenRow{"UnknownVersion", File("", 5), "", 25, "unknown AMF version 5"},
+        BrokenRow{"UnusualBytesAfterTcso", std::string(A0(kA)).replace(11, 1, "\x05"), "a:n42", 10,
+                  "unusual bytes after TCSO"},
         BrokenRow{"LengthDisagrees", WithLength(A0(kA), 3), "a:n42", 2, "the header gives 3 bytes"},
         BrokenRow{"ValueCutOff", A0(kA + Key("b") + U8(0) + "\x40\x45"s), "a:n42 b:!value cut off by the end of the file", 43},
         BrokenRow{"UnknownType", A0(kA + Pair("b", U8(0x12))), "a:n42 b:!unknown AMF0 type byte 0x12", 42},
@@ -329,6 +336,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "a:i1 o:!externalizable class com.Secret cannot be read", 46, "com.Secret"},
         BrokenRow{"DenseCountPastEnd", A3(a3::Pair("a", U8(0x09) + U29(2000 << 1 | 1) + U8(1))),
                   "a:!count 2000 is more than the 2 bytes left can hold", 29},
+        BrokenRow{"DictionaryKeyCutOff", A3(a3::Str("d") + a3::Dictionary(false, 1, U8(0x05) + "\x01\x02"s)),
+                  "d:D{!value cut off by the end of the file=>!value cut off by the end of the file}", 32,
+                  "value cut off"},
         BrokenRow{"VectorPastEnd", A3(a3::Pair("v", U8(0x0D) + U29(9 << 1 | 1) + U8(0) + U32(1))), "v:!count 9 is more than the 5 bytes left can hold", 29},
         BrokenRow{"U29CutOff", A3(a3::Str("i") + U8(0x04) + "\xFF\xFF"s), "i:!value cut off by the end of the file", 31}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -419,6 +429,16 @@ TEST(LsoLimits, CopiesForReferencesHaveABudget) {
   for (const Value& item : doc.values.at(1).value.items) copied += item.text.size();
   EXPECT_LE(copied, (std::size_t{1} << 20) + 4 * file.size());
   EXPECT_EQ(doc.values.at(1).value.items.back().kind, Kind::Problem);
+}
+
+TEST(LsoLimits, DuplicateKeysAreReportedUpToAHundred) {
+  std::string pairs;
+  for (int i = 0; i < 300; ++i) pairs += a3::Pair("k", a3::Null());
+  Document doc = Decode(A3(pairs));
+  EXPECT_EQ(doc.values.size(), 300u);
+  ASSERT_EQ(doc.problems.size(), 101u);
+  EXPECT_EQ(doc.problems[0].message, "duplicate key k; JSON readers keep only one of them");
+  EXPECT_EQ(doc.problems[100].message, "duplicate keys: more than 100, the rest not reported");
 }
 
 struct FormRow {

@@ -198,7 +198,7 @@ def test_show(program, store):
 
 def test_usage(program, version):
     for args in ([], ["show"], ["list", "--format", "xml"], ["show", "--format", "csv", "x.sol"], ["frobnicate"],
-                 ["list", "--root"], ["list", "--bogus"]):
+                 ["list", "--root"], ["list", "--root", ""], ["list", "--bogus"]):
         rc, out, err = program.run(*args)
         check(rc == 2, f"{args}: usage error gives 2, not {rc}")
         check(out == b"", f"{args}: nothing on stdout")

@@ -7,7 +7,6 @@ Needs WINEPREFIX and the rest of scripts/test-windows.sh's Wine environment."""
 import argparse
 import csv
 import io
-import json
 import os
 import pty
 import re
@@ -21,20 +20,11 @@ import fcntl
 import termios
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from cli_test import MODIFIED, amf3_sol  # noqa: E402
+from cli_test import MODIFIED, Failure, amf3_sol, check, json_lines  # noqa: E402
 from solgen import sol_bytes  # noqa: E402
 
 SITE = "ελληνικά.example"
 NAME = "日本語.sol"
-
-
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
 
 
 def windows_path(unix_path):
@@ -88,10 +78,6 @@ class Program:
         os.close(master)
         process.wait(timeout=60)
         return re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|\r", b"", data)
-
-
-def json_lines(out):
-    return [json.loads(line) for line in out.decode("utf-8").splitlines()]
 
 
 def main():
