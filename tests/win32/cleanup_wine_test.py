@@ -139,7 +139,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
     args = parser.parse_args()
-    subprocess.run(["wineserver", "-p10"], check=True)
+    # One server for all the runs below; when one is already running, that one serves.
+    subprocess.run(["wineserver", "-p10"], stderr=subprocess.DEVNULL)
     scratch = tempfile.mkdtemp(prefix="vesk-cleanup-wine-")
     try:
         profile = Profile(scratch)
