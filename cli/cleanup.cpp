@@ -157,9 +157,8 @@ int RunDelete(const DeleteOptions& options, platform::System& system, Output& ou
       output.Err("vesk-cli: not deleting without a terminal to ask at; give --yes, or --dry-run to see the selection");
       return kExitUsage;
     }
-    for (const std::size_t i : chosen) out.append(listing[i].file.path).append("\n");
-    output.Out(out);
-    out.clear();
+    // Beside the question on standard error, so that standard output carries only the results.
+    for (const std::size_t i : chosen) output.Err(listing[i].file.path);
     const std::string prompt = "Delete " + std::to_string(chosen.size()) + " cookie files? [y/N] ";
     if (!IsYes(question.Ask(prompt))) {
       output.Err("vesk-cli: nothing deleted");

@@ -88,8 +88,8 @@ TEST_F(CliDeleteTest, AnswersAtTheTerminal) {
       EXPECT_TRUE(system.removeCalls.empty()) << c.answer;
     }
     if (asked) {  // the selection is shown before the question
-      EXPECT_TRUE(output.out.rfind(a + "\n" + b + "\n", 0) == 0 || output.out.rfind(b + "\n" + a + "\n", 0) == 0)
-          << output.out;
+      EXPECT_TRUE(output.err.rfind(a + "\n" + b + "\n", 0) == 0 || output.err.rfind(b + "\n" + a + "\n", 0) == 0)
+          << output.err;
     }
   }
 }
