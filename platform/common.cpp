@@ -15,4 +15,27 @@ std::string BaseNameWithoutExtension(const std::string& path) {
   return name;
 }
 
+std::optional<PathBelow> SplitBelow(const std::string& root, const std::string& path) {
+  std::string prefix = root;
+  if (prefix.empty() || prefix.back() != kSeparator) prefix += kSeparator;
+  if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
+  PathBelow below;
+  std::size_t start = prefix.size();
+  while (true) {
+#ifdef _WIN32
+    const std::size_t end = path.find_first_of("\\/", start);
+#else
+    const std::size_t end = path.find(kSeparator, start);
+#endif
+    std::string part = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (part.empty() || part == "." || part == "..") return std::nullopt;
+    if (end == std::string::npos) {
+      below.file = std::move(part);
+      return below;
+    }
+    below.folders.push_back(std::move(part));
+    start = end + 1;
+  }
+}
+
 }  // namespace vesk::platform

@@ -55,6 +55,29 @@ class Folder {
                                             const std::string& pattern) = 0;
 };
 
+// Length and last modification of a regular file.
+struct FileStatus {
+  std::int64_t length = 0;
+  std::int64_t modified = 0;  // seconds since 1970-01-01 00:00:00 UTC; negative before it
+};
+
+// What one guarded removal did to the file it was given.
+enum class Removal {
+  kDeleted,         // the file, or the link itself, was removed
+  kGone,            // it was not there any more: counts as deleted
+  kReadOnly,        // kept: it is read-only
+  kNotRegularFile,  // refused: a folder, FIFO, socket or device
+  kPathChanged,     // refused: its folders no longer lead there from the root without a link
+  kSystemError,     // the system refused; `error` tells why
+};
+
+struct RemoveResult {
+  Removal outcome = Removal::kSystemError;
+  int error = 0;  // the operating system's code for kSystemError, otherwise 0
+  // True when the file is not there afterwards.
+  bool FileIsGone() const { return outcome == Removal::kDeleted || outcome == Removal::kGone; }
+};
+
 struct Version {
   int major = 0;
   int minor = 0;
@@ -89,9 +112,19 @@ class System {
   // The length in bytes of a regular file; nullopt when it has gone or is no regular file.
   virtual std::optional<std::int64_t> FileLength(const std::string& path) = 0;
 
+  // Length and modification time of a regular file; nullopt when it has gone or is no regular
+  // file.
+  virtual std::optional<FileStatus> GetFileStatus(const std::string& path) = 0;
+
   // Deletes exactly the named file: no wildcards, never a folder; a link is removed, not its
   // target. A read-only file is refused. A file already gone counts as deleted.
   virtual Result RemoveFile(const std::string& path) = 0;
+
+  // RemoveFile's rule, guarded against folders swapped for links after the scan: `path` must lie
+  // below `root` (a scan root, ending with the separator), and it is reached from the root one
+  // folder at a time without following any link, then removed relative to its holding folder.
+  // The root itself is opened as the scan opened it.
+  virtual RemoveResult RemoveFileBelow(const std::string& root, const std::string& path) = 0;
 
   // The name the program was started under, without folder and extension.
   virtual std::string ExecutableName() = 0;
@@ -111,5 +144,14 @@ std::optional<std::uint64_t> BlocksRead();
 // Base name of a path without its extension (the part from the last dot of the base name, unless
 // that dot begins the name).
 std::string BaseNameWithoutExtension(const std::string& path);
+
+// The folder names from `root` down to the file and the file's name, for RemoveFileBelow: nullopt
+// when `path` does not begin with `root` (with its separator) or a part below it is empty, "." or
+// "..", which no scan produces and which could lead out of the tree.
+struct PathBelow {
+  std::vector<std::string> folders;
+  std::string file;
+};
+std::optional<PathBelow> SplitBelow(const std::string& root, const std::string& path);
 
 }  // namespace vesk::platform

@@ -215,6 +215,12 @@ class PosixSystem final : public System {
     return static_cast<std::int64_t>(st.st_size);
   }
 
+  std::optional<FileStatus> GetFileStatus(const std::string& path) override {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return FileStatus{static_cast<std::int64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtime)};
+  }
+
   Result RemoveFile(const std::string& path) override {
     struct stat st {};
     if (lstat(path.c_str(), &st) != 0) return {errno == ENOENT ? 0 : errno};
@@ -226,6 +232,24 @@ class PosixSystem final : public System {
     return Unlink(path);
   }
 
+  RemoveResult RemoveFileBelow(const std::string& root, const std::string& path) override {
+    const std::optional<PathBelow> below = SplitBelow(root, path);
+    if (!below) return {Removal::kPathChanged};
+    // The root as the scan opened it; every folder below it by name, refusing links.
+    int folder = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return Missing(errno);
+    for (const std::string& name : below->folders) {
+      const int child = openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      const int error = errno;
+      close(folder);
+      if (child < 0) return Missing(error);
+      folder = child;
+    }
+    const RemoveResult result = RemoveIn(folder, below->file);
+    close(folder);
+    return result;
+  }
+
   std::string ExecutableName() override { return BaseNameWithoutExtension(StartName()); }
 
   Version ProgramVersion() override {
@@ -233,6 +257,37 @@ class PosixSystem final : public System {
   }
 
  private:
+  // A folder on the way that cannot be opened: gone means the file is gone with it; a link
+  // (ELOOP, or EMLINK on the BSDs) or something that is no longer a folder means the path changed.
+  static RemoveResult Missing(int error) {
+    if (error == ENOENT) return {Removal::kGone};
+    if (error == ELOOP || error == EMLINK || error == ENOTDIR) return {Removal::kPathChanged};
+    return {Removal::kSystemError, error};
+  }
+
+  static RemoveResult RemoveIn(int folder, const std::string& name) {
+    struct stat st {};
+    if (fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno == ENOENT) return {Removal::kGone};
+      return {Removal::kSystemError, errno};
+    }
+    if (!S_ISLNK(st.st_mode)) {
+      if (!S_ISREG(st.st_mode)) return {Removal::kNotRegularFile};
+      if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return {Removal::kReadOnly};
+    }
+    // Without AT_REMOVEDIR a folder put in its place meanwhile is refused by the system.
+    if (unlinkat(folder, name.c_str(), 0) == 0) return {Removal::kDeleted};
+    const int error = errno;
+    if (error == ENOENT) return {Removal::kGone};
+    if (error == EISDIR || error == EPERM) {
+      // Linux reports EISDIR for a folder, POSIX allows EPERM: look again to tell which.
+      if (fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
+        return {Removal::kNotRegularFile};
+      }
+    }
+    return {Removal::kSystemError, error};
+  }
+
   static Result Unlink(const std::string& path) {
     if (unlink(path.c_str()) == 0 || errno == ENOENT) return {};
     return {errno};

@@ -12,6 +12,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -208,6 +209,94 @@ class Win32Folder final : public Folder {
   bool pending_ = true;  // data_ holds the first entry, not yet handed out
 };
 
+// A handle closed when it goes out of scope.
+class Handle {
+ public:
+  Handle() = default;
+  explicit Handle(HANDLE handle) : handle_(handle) {}
+  ~Handle() { Close(); }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  void Reset(HANDLE handle) {
+    Close();
+    handle_ = handle;
+  }
+  HANDLE Get() const { return handle_; }
+  HANDLE Release() {
+    HANDLE handle = handle_;
+    handle_ = nullptr;
+    return handle;
+  }
+  bool Valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  void Close() {
+    if (Valid()) CloseHandle(handle_);
+    handle_ = nullptr;
+  }
+  HANDLE handle_ = nullptr;
+};
+
+constexpr NTSTATUS kNameNotFound = static_cast<NTSTATUS>(0xC0000034L);
+constexpr NTSTATUS kPathNotFound = static_cast<NTSTATUS>(0xC000003AL);
+constexpr NTSTATUS kFileIsADirectory = static_cast<NTSTATUS>(0xC00000BAL);
+constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Opens the single name `name` inside the open folder `parent`, as openat does: nothing above
+// `parent` is looked up again, and a reparse point at `name` is opened itself, never followed.
+NTSTATUS OpenRelative(HANDLE parent, const std::string& name, ACCESS_MASK access, ULONG options, Handle& out) {
+  std::wstring wide = Wide(name);
+  if (wide.size() * sizeof(wchar_t) > 0xFFFE) return kNameNotFound;
+  UNICODE_STRING unicode{};
+  unicode.Buffer = wide.data();
+  unicode.Length = static_cast<USHORT>(wide.size() * sizeof(wchar_t));
+  unicode.MaximumLength = unicode.Length;
+  OBJECT_ATTRIBUTES attributes{};
+  InitializeObjectAttributes(&attributes, &unicode, OBJ_CASE_INSENSITIVE, parent, nullptr);
+  IO_STATUS_BLOCK io{};
+  HANDLE handle = nullptr;
+  const NTSTATUS status =
+      NtCreateFile(&handle, access | SYNCHRONIZE, &attributes, &io, nullptr, 0, kShareAll, FILE_OPEN,
+                   options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT,
+                   nullptr, 0);
+  if (status >= 0) out.Reset(handle);
+  return status;
+}
+
+// The name the system holds for an open file or folder, or "" when it tells none.
+std::wstring FinalPath(HANDLE handle) {
+  std::wstring path(512, L'\0');
+  while (true) {
+    const DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_NT);
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(length + 1);
+  }
+}
+
+// True when `child`, opened by `name` relative to the folder whose final path is `parent`, is
+// really that folder's entry and not where a link led. Windows opens the link itself (and the
+// reparse flag tells), but emulations such as Wine follow a Unix link whatever is asked: there
+// the names differ.
+bool IsEntryOf(const std::wstring& parent, const std::string& name, HANDLE child) {
+  if (parent.empty()) return false;
+  std::wstring expected = parent;
+  if (expected.back() != L'\\') expected += L'\\';
+  expected += Wide(name);
+  const std::wstring actual = FinalPath(child);
+  return CompareStringOrdinal(expected.data(), static_cast<int>(expected.size()), actual.data(),
+                              static_cast<int>(actual.size()), TRUE) == CSTR_EQUAL;
+}
+
+RemoveResult FromStatus(NTSTATUS status) {
+  if (status == kNameNotFound || status == kPathNotFound) return {Removal::kGone};
+  return {Removal::kSystemError, static_cast<int>(RtlNtStatusToDosError(status))};
+}
+
 int LastError() {
   const DWORD error = GetLastError();
   return error == 0 ? static_cast<int>(ERROR_GEN_FAILURE) : static_cast<int>(error);
@@ -254,6 +343,19 @@ class Win32System final : public System {
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
   }
 
+  std::optional<FileStatus> GetFileStatus(const std::string& path) override {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(ApiPath(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::nullopt;
+    const auto length = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    // FILETIME counts 100 ns steps since 1601-01-01 UTC.
+    const auto ticks = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                                 data.ftLastWriteTime.dwLowDateTime);
+    constexpr std::int64_t kTicksPerSecond = 10'000'000;
+    constexpr std::int64_t kSecondsFrom1601To1970 = 11'644'473'600;
+    return FileStatus{static_cast<std::int64_t>(length), ticks / kTicksPerSecond - kSecondsFrom1601To1970};
+  }
+
   Result RemoveFile(const std::string& path) override {
     const std::wstring apiPath = ApiPath(path);
     const DWORD attributes = GetFileAttributesW(apiPath.c_str());
@@ -264,6 +366,38 @@ class Win32System final : public System {
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return {static_cast<int>(ERROR_ACCESS_DENIED)};
     if (DeleteFileW(apiPath.c_str())) return {};
     return Gone(GetLastError());
+  }
+
+  RemoveResult RemoveFileBelow(const std::string& root, const std::string& path) override {
+    const std::optional<PathBelow> below = SplitBelow(root, path);
+    if (!below) return {Removal::kPathChanged};
+    // The root as the scan opened it; every folder below it relative to its parent's handle.
+    Handle folder(CreateFileW(ApiPath(root).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!folder.Valid()) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_DIRECTORY) return {Removal::kPathChanged};
+      const Result gone = Gone(error);
+      return gone.ok() ? RemoveResult{Removal::kGone} : RemoveResult{Removal::kSystemError, gone.error};
+    }
+    std::wstring folderPath = FinalPath(folder.Get());
+    for (const std::string& name : below->folders) {
+      Handle child;
+      // Not asking for a folder: a file put in its place opens too, and the attributes tell.
+      const NTSTATUS status = OpenRelative(folder.Get(), name, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, 0, child);
+      if (status < 0) return FromStatus(status);
+      BY_HANDLE_FILE_INFORMATION info{};
+      if (!GetFileInformationByHandle(child.Get(), &info)) return {Removal::kSystemError, LastError()};
+      // A junction or folder link opened as itself, or no folder at all: the path no longer
+      // leads there without a link.
+      if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+          (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || !IsEntryOf(folderPath, name, child.Get())) {
+        return {Removal::kPathChanged};
+      }
+      folderPath = FinalPath(child.Get());
+      folder.Reset(child.Release());
+    }
+    return RemoveIn(folder.Get(), folderPath, below->file);
   }
 
   std::string ExecutableName() override { return BaseNameWithoutExtension(Utf8(ModulePath())); }
@@ -286,6 +420,30 @@ class Win32System final : public System {
   }
 
  private:
+  static RemoveResult RemoveIn(HANDLE folder, const std::wstring& folderPath, const std::string& name) {
+    Handle file;
+    const NTSTATUS status = OpenRelative(folder, name, DELETE | FILE_READ_ATTRIBUTES, FILE_NON_DIRECTORY_FILE, file);
+    if (status == kFileIsADirectory) return {Removal::kNotRegularFile};
+    if (status < 0) return FromStatus(status);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.Get(), &info)) return {Removal::kSystemError, LastError()};
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {Removal::kNotRegularFile};
+    if (GetFileType(file.Get()) != FILE_TYPE_DISK) return {Removal::kNotRegularFile};
+    // Where a link was followed instead of opened, deleting through the handle would take its
+    // target: refuse.
+    if (!IsEntryOf(folderPath, name, file.Get())) return {Removal::kPathChanged};
+    // A link to a file is removed itself whatever its flags; a file only when it is writable, as
+    // DeleteFileW would have it.
+    const bool link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (!link && (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) return {Removal::kReadOnly};
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    if (SetFileInformationByHandle(file.Get(), FileDispositionInfo, &disposition, sizeof disposition)) {
+      return {Removal::kDeleted};
+    }
+    return {Removal::kSystemError, LastError()};
+  }
+
   static Result Gone(DWORD error) {
     // Already gone counts as deleted.
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};

@@ -7,7 +7,10 @@ set -euo pipefail
 
 run_packages=(cmake g++ make python3 libgtest-dev qt6-base-dev libgl-dev xdg-utils fonts-liberation fonts-dejavu-core)
 bench_packages=(hyperfine fd-find jq)  # bench/scan_vs_find.sh
+run_packages+=(libcli11-dev)  # vesk-cli's arguments (header-only; the MinGW build uses it too)
 test_packages=(xvfb xauth xdotool x11-utils imagemagick googletest g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix wine64 wine)
+run_packages+=(nlohmann-json3-dev)       # the .sol reader's tests and fuzzer check its JSON with it
+test_packages+=(clang libfuzzer-14-dev libclang-rt-14-dev)  # the .sol reader's fuzzer; clang only recommends its runtimes
 
 packages=("${run_packages[@]}")
 [ "${1:-run}" = test ] && packages+=("${test_packages[@]}")

@@ -102,7 +102,9 @@ void Form1::KillCookie_Click() {
     for (int i = 0, n = c_.List1.ListCount(); i < n; ++i) {
       if (c_.List1.Selected(i)) chosen.push_back(c_.List1.List(i));
     }
-    cookies::DeleteCookieFiles(chosen, system_);
+    // Below the root they were listed from, so that a folder swapped for a link since the scan
+    // cannot lead the deletion elsewhere.
+    cookies::DeleteCookieFiles(ScanRoot, chosen, system_);
     ShowFlashCookies();
   }
   Cookiecount();

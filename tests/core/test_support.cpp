@@ -151,10 +151,22 @@ std::optional<std::int64_t> PlatformWrapper::FileLength(const std::string& path)
   return platform::Native().FileLength(path);
 }
 
+std::optional<platform::FileStatus> PlatformWrapper::GetFileStatus(const std::string& path) {
+  return platform::Native().GetFileStatus(path);
+}
+
 platform::Result PlatformWrapper::RemoveFile(const std::string& path) {
   removeCalls.push_back(path);
   if (refuseAllRemovals || refusedRemovals.count(path) != 0) return {EACCES};
   return platform::Native().RemoveFile(path);
+}
+
+platform::RemoveResult PlatformWrapper::RemoveFileBelow(const std::string& root, const std::string& path) {
+  removeRoots.push_back(root);
+  removeCalls.push_back(path);
+  if (refuseAllRemovals || refusedRemovals.count(path) != 0) return {platform::Removal::kSystemError, EACCES};
+  if (onRemoveBelow) onRemoveBelow(root, path);
+  return platform::Native().RemoveFileBelow(root, path);
 }
 
 platform::Version PlatformWrapper::ProgramVersion() { return platform::Native().ProgramVersion(); }

@@ -61,6 +61,11 @@ class PlatformWrapper : public platform::System {
   std::function<void(const std::string&)> onOpenFolder;
   // Every path handed to RemoveFile, in order.
   std::vector<std::string> removeCalls;
+  // Runs before every RemoveFileBelow, with the root and path, before the real removal: a test
+  // can change the disk between listing and deleting here.
+  std::function<void(const std::string&, const std::string&)> onRemoveBelow;
+  // The roots handed to RemoveFileBelow, in order (its paths go to removeCalls).
+  std::vector<std::string> removeRoots;
 
   std::string GetEnv(const std::string& name) override;
   std::unique_ptr<platform::Folder> OpenFolder(const std::string& folder,
@@ -68,8 +73,10 @@ class PlatformWrapper : public platform::System {
   platform::Result ReadFileHead(const std::string& path, std::size_t maxBytes,
                                 std::string& bytes) override;
   std::optional<std::int64_t> FileLength(const std::string& path) override;
+  std::optional<platform::FileStatus> GetFileStatus(const std::string& path) override;
   platform::Result RemoveFile(const std::string& path) override;
   std::vector<std::string> Prefetch(const std::string& folder) override { return platform::Native().Prefetch(folder); }
+  platform::RemoveResult RemoveFileBelow(const std::string& root, const std::string& path) override;
   std::string ExecutableName() override { return executableName; }
   platform::Version ProgramVersion() override;
 

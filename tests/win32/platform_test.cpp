@@ -157,6 +157,49 @@ TEST(Win32Platform, RemoveFileNeverTakesAFolderAndTakesAGoneFileAsDeleted) {
   EXPECT_TRUE(Native().RemoveFile(root / "no-folder\\never-was.sol").ok());
 }
 
+// The guarded delete rule: reached one folder at a time from the root, reparse points refused.
+TEST(Win32Platform, RemoveFileBelowKeepsTheWindowsRules) {
+  using platform::Removal;
+  TempFolder root;
+  root.WriteFile("store\\site\\a.sol", "a");
+  root.WriteFile("store\\site\\Ελλάδα.sol", "b");
+  root.WriteFile("store\\site\\locked.sol", "keep");
+  root.MakeFolder("store\\site\\folder.sol");
+  const std::string store = root / "store\\";
+  ASSERT_TRUE(SetFileAttributesW(Literal(root / "store\\site\\locked.sol").c_str(), FILE_ATTRIBUTE_READONLY));
+  const struct {
+    const char* name;
+    Removal outcome;
+    bool exists;
+  } cases[] = {
+      {"site\\a.sol", Removal::kDeleted, false},         {"site\\Ελλάδα.sol", Removal::kDeleted, false},
+      {"site\\a.sol", Removal::kGone, false},            {"site\\locked.sol", Removal::kReadOnly, true},
+      {"site\\folder.sol", Removal::kNotRegularFile, true}, {"nowhere\\x.sol", Removal::kGone, false},
+      {"site\\locked.sol\\x.sol", Removal::kPathChanged, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Native().RemoveFileBelow(store, store + c.name).outcome, c.outcome) << c.name;
+    EXPECT_EQ(Exists(store + c.name), c.exists) << c.name;
+  }
+  EXPECT_EQ(Read(root / "store\\site\\locked.sol"), "keep");
+  EXPECT_EQ(Native().RemoveFileBelow(store, root / "elsewhere\\a.sol").outcome, Removal::kPathChanged);
+}
+
+TEST(Win32Platform, RemoveFileBelowRefusesAFolderSwappedForAJunction) {
+  using platform::Removal;
+  TempFolder root;
+  root.WriteFile("store\\K7Q2\\site\\c.sol", "c");
+  root.WriteFile("outside\\site\\c.sol", "keep");
+  const std::string cookie = root / "store\\K7Q2\\site\\c.sol";
+  ASSERT_TRUE(MoveFileW(Literal(root / "store\\K7Q2").c_str(), Literal(root / "moved").c_str()));
+  ASSERT_TRUE(MakeFolderLink(root / "store\\K7Q2", root / "outside")) << "no junction could be made";
+  ASSERT_TRUE(Exists(cookie));  // the old path leads outside now
+
+  EXPECT_EQ(Native().RemoveFileBelow(root / "store", cookie).outcome, Removal::kPathChanged);
+  EXPECT_EQ(Read(root / "outside\\site\\c.sol"), "keep");
+  EXPECT_TRUE(Exists(root / "moved\\site\\c.sol"));
+}
+
 TEST(Win32Platform, ReadFileHeadReadsOnlyRegularFiles) {
   TempFolder root;
   root.MakeFolder("folder.sol");
@@ -279,6 +322,27 @@ TEST(Win32Platform, ReadAheadListsTheSameTreeAsTheSequentialWalk) {
     discovery::ScanFolder(root.Path(), discovery::kScanPattern, list, Native(), options);
     EXPECT_EQ(list, reference) << options.workers << " workers, window " << options.window;
   }
+}
+
+TEST(Win32Platform, FileStatusGivesLengthAndModificationTimeInUtcSeconds) {
+  TempFolder root;
+  root.WriteFile("日本.sol", "12345");
+  const HANDLE file = CreateFileW(Literal(root / "日本.sol").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  // 2010-05-14 18:22:05.5 UTC in 100 ns steps since 1601; the half second is cut off.
+  const std::uint64_t ticks = (1273861325ull + 11644473600ull) * 10000000ull + 5000000ull;
+  const FILETIME written{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  const bool set = SetFileTime(file, nullptr, nullptr, &written);
+  CloseHandle(file);
+  ASSERT_TRUE(set);
+  const auto status = Native().GetFileStatus(root / "日本.sol");
+  ASSERT_TRUE(status.has_value());
+  EXPECT_EQ(status->length, 5);
+  EXPECT_EQ(status->modified, 1273861325);
+  root.MakeFolder("folder.sol");
+  EXPECT_FALSE(Native().GetFileStatus(root / "folder.sol").has_value());
+  EXPECT_FALSE(Native().GetFileStatus(root / "missing.sol").has_value());
 }
 
 }  // namespace

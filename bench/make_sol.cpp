@@ -1,0 +1,99 @@
+// Writes an AMF3 .sol file of about the given size (default 16 MiB) made of nested values, encoded
+// as a player writes them: repeated keys and texts by string reference, class traits by traits
+// reference. Each pair is a PlayerVO with a name, a score, a history, a date and options nested
+// four levels deep.
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <unordered_map>
+
+#include "sol_builder.h"
+
+namespace {
+
+using namespace vesk::sol;
+namespace a3 = vesk::sol::amf3;
+
+class Writer {
+ public:
+  std::string S(const std::string& s) {
+    if (s.empty()) return U8(0x01);
+    auto it = table_.find(s);
+    if (it != table_.end()) return a3::Ref(it->second);
+    table_.emplace(s, next_++);
+    return a3::Str(s);
+  }
+  std::string String(const std::string& s) { return U8(0x06) + S(s); }
+
+  std::string Options(int depth, long i) {
+    std::string o = U8(0x0A);
+    if (anonymous_) {
+      o += U29(1 << 2 | 1);  // the anonymous dynamic traits, entry 1
+    } else {
+      o += U29(0x0B) + S("");
+      anonymous_ = true;
+    }
+    // One table lookup a statement: the order of the operands of + is not fixed, that of the table is.
+    o += S("sound");
+    o += a3::Boolean(i % 2);
+    o += S("level");
+    o += a3::Integer(static_cast<int>(i % 10 + depth));
+    o += S("title");
+    o += String("level " + std::to_string(i % 977) + " of the " + std::to_string(depth) + "th tower");
+    o += S("tags");
+    o += U8(0x09) + U29(3 << 1 | 1) + U8(0x01);
+    for (const char* tag : {"red", "green", "blue"}) o += String(tag);
+    o += S("nested");
+    o += depth < 4 ? Options(depth + 1, i) : a3::Null();
+    return o + U8(0x01);
+  }
+
+  std::string Record(long i) {
+    std::string r = U8(0x0A);
+    if (i == 0) {
+      r += U29(5 << 4 | 0x03);
+      for (const char* name : {"PlayerVO", "name", "score", "history", "when", "options"}) r += S(name);
+    } else {
+      r += U29(0 << 2 | 1);
+    }
+    r += String("player " + std::to_string(i) + " of the spring league, team " + std::to_string(i % 31));
+    r += a3::Double(static_cast<double>(i) * 1.25);
+    r += U8(0x09) + U29(8 << 1 | 1) + U8(0x01);
+    for (int k = 0; k < 8; ++k) r += a3::Integer(static_cast<int>((i * 7 + k * 1009) % 100000));
+    r += a3::Date(1273861325123.0 + static_cast<double>(i) * 1000);
+    r += Options(1, i);
+    return r;
+  }
+
+ private:
+  std::unordered_map<std::string, std::uint32_t> table_;
+  std::uint32_t next_ = 0;
+  bool anonymous_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || argc > 3) {
+    std::fprintf(stderr, "usage: %s FILE [MiB]\n", argv[0]);
+    return 2;
+  }
+  std::size_t target = (argc == 3 ? std::strtoul(argv[2], nullptr, 10) : 16) << 20;
+  Writer w;
+  std::string body;
+  long pairs = 0;
+  for (; body.size() < target - 64; ++pairs) {
+    body += w.S("record" + std::to_string(pairs));
+    body += w.Record(pairs) + U8(0);
+  }
+  std::ofstream out(argv[1], std::ios::binary);
+  out << File(body, 3, "bench");
+  if (!out) {
+    std::fprintf(stderr, "cannot write %s\n", argv[1]);
+    return 1;
+  }
+  std::printf("%s: %ld pairs, %zu bytes\n", argv[1], pairs, body.size() + 26);
+  return 0;
+}

@@ -1,0 +1,185 @@
+// vesk-cli stores and delete: every store on the machine, and the scripted clean-up.
+
+#include <algorithm>
+
+#include "cli/commands.h"
+#include "cli/fields.h"
+#include "cookies/deletion.h"
+#include "discovery/cookie_list.h"
+#include "discovery/scan.h"
+#include "discovery/site.h"
+#include "discovery/store.h"
+#include "discovery/stores.h"
+#include "lso/lso.h"
+
+namespace vesk::cli {
+namespace {
+
+// `"key":"text"`, with `key_bytes` holding the exact bytes when the text is not UTF-8.
+void AppendText(std::string& out, std::string_view key, const std::string& text) {
+  out.append("\"").append(key).append("\":");
+  lso::AppendJsonString(out, text);
+  if (!IsUtf8(text)) out.append(",\"").append(key).append("_bytes\":{\"$bytes\":\"").append(Base64(text)).append("\"}");
+}
+
+std::vector<std::string> ScanCookies(const std::string& root, platform::System& system) {
+  discovery::EntryList entries(1);
+  discovery::ScanFolder(root, discovery::kScanPattern, entries, system);
+  return discovery::CookiePaths(entries);
+}
+
+std::string KindText(const discovery::Store& store) {
+  if (store.IsPlugIn()) return "plug-in";
+  return store.profile.empty() ? store.browser : store.browser + " (" + store.profile + ")";
+}
+
+bool IsYes(std::string answer) {
+  while (!answer.empty() && (answer.back() == ' ' || answer.back() == '\t' || answer.back() == '\r')) answer.pop_back();
+  answer.erase(0, std::min(answer.size(), answer.find_first_not_of(" \t")));
+  std::transform(answer.begin(), answer.end(), answer.begin(),
+                 [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
+  return answer == "y" || answer == "yes";
+}
+
+struct Listed {
+  cookies::ListedFile file;
+  std::string store;
+};
+
+void AppendDeleteLine(std::string& out, Format format, const Listed& listed, const std::string& result,
+                      const std::string& error) {
+  if (format == Format::Json) {
+    out += '{';
+    AppendText(out, "path", listed.file.path);
+    out += ',';
+    AppendText(out, "site", listed.file.site);
+    out.append(",\"kind\":\"").append(discovery::FileKindName(listed.file.kind)).append("\",");
+    if (listed.store.empty()) {
+      out.append("\"store\":null,");
+    } else {
+      AppendText(out, "store", listed.store);
+      out += ',';
+    }
+    AppendText(out, "result", result);
+    out.append(",\"error\":");
+    if (error.empty()) {
+      out.append("null");
+    } else {
+      lso::AppendJsonString(out, error);
+    }
+    out.append("}\n");
+    return;
+  }
+  out.append(result);
+  if (!error.empty()) out.append(": ").append(error);
+  out.append("\t").append(listed.file.path).append("\n");
+}
+
+}  // namespace
+
+int RunStores(const StoresOptions& options, platform::System& system, Output& output) {
+  if (options.format == Format::Csv) output.Out("store,kind,browser,profile,folder,cookies,settings\r\n");
+  std::string line;
+  for (const discovery::Store& store : discovery::FindStores(system)) {
+    std::size_t cookies = 0, settings = 0;
+    for (const std::string& path : ScanCookies(store.folder, system)) {
+      ++(discovery::ClassifyPath(path).kind == discovery::FileKind::kSettings ? settings : cookies);
+    }
+    line.clear();
+    const char* kind = store.IsPlugIn() ? "plug-in" : "browser";
+    if (options.format == Format::Json) {
+      line += '{';
+      AppendText(line, "store", store.name);
+      line.append(",\"kind\":\"").append(kind).append("\",");
+      AppendText(line, "browser", store.browser);
+      line += ',';
+      AppendText(line, "profile", store.profile);
+      line += ',';
+      AppendText(line, "folder", store.folder);
+      line.append(",\"cookies\":").append(std::to_string(cookies));
+      line.append(",\"settings\":").append(std::to_string(settings)).append("}\n");
+    } else if (options.format == Format::Csv) {
+      line.append(CsvField(store.name)).append(",").append(kind).append(",").append(CsvField(store.browser));
+      line.append(",").append(CsvField(store.profile)).append(",").append(CsvField(store.folder));
+      line.append(",").append(std::to_string(cookies)).append(",").append(std::to_string(settings)).append("\r\n");
+    } else {
+      line.append(store.name).append("\t").append(KindText(store)).append("\t").append(std::to_string(cookies));
+      line.append("\t").append(store.folder).append("\n");
+    }
+    output.Out(line);
+  }
+  return kExitClean;
+}
+
+int RunDelete(const DeleteOptions& options, platform::System& system, Output& output, Question& question) {
+  cookies::SelectionRules rules = options.rules;
+  for (const std::string& file : options.keepFiles) {
+    std::string bytes;
+    const platform::Result read = system.ReadFileHead(file, std::size_t{1} << 20, bytes);
+    if (!read.ok()) {
+      // Going on without the keep-list would delete what the user meant to keep.
+      output.Err("vesk-cli: " + file + ": cannot read the keep-file: " + output.ErrorText(read.error));
+      return kExitUsage;
+    }
+    for (auto& pattern : cookies::ParseKeepList(bytes)) rules.keep.push_back(std::move(pattern));
+  }
+
+  // The run's own listing: nothing else can be chosen.
+  std::vector<Listed> listing;
+  for (const auto& [root, store] : Walks(options.list, system)) {
+    if (store.empty() && !options.list.roots.empty() &&
+        !system.OpenFolder(discovery::ProperPath(root), discovery::kScanPattern)) {
+      output.Err("vesk-cli: " + root + ": cannot open the folder");
+      return kExitProblem;
+    }
+    for (std::string& path : ScanCookies(root, system)) {
+      discovery::FileClass kind = discovery::ClassifyPath(path);
+      listing.push_back({{root, std::move(path), kind.kind, std::move(kind.site)}, store});
+    }
+  }
+  std::vector<cookies::ListedFile> files;
+  for (const Listed& listed : listing) files.push_back(listed.file);
+  const std::vector<std::size_t> chosen = cookies::SelectFiles(files, rules);
+
+  const Format format = options.list.format;
+  std::string out;
+  if (chosen.empty()) {
+    output.Err("vesk-cli: no cookie files selected");
+    return kExitClean;
+  }
+  if (options.dryRun) {
+    for (const std::size_t i : chosen) AppendDeleteLine(out, format, listing[i], "would delete", "");
+    output.Out(out);
+    return kExitClean;
+  }
+  if (!options.yes) {
+    if (!question.Interactive()) {
+      output.Err("vesk-cli: not deleting without a terminal to ask at; give --yes, or --dry-run to see the selection");
+      return kExitUsage;
+    }
+    // Beside the question on standard error, so that standard output carries only the results.
+    for (const std::size_t i : chosen) output.Err(listing[i].file.path);
+    const std::string prompt = "Delete " + std::to_string(chosen.size()) + " cookie files? [y/N] ";
+    if (!IsYes(question.Ask(prompt))) {
+      output.Err("vesk-cli: nothing deleted");
+      return kExitProblem;
+    }
+  }
+
+  int status = kExitClean;
+  for (const std::size_t i : chosen) {
+    const Listed& listed = listing[i];
+    const platform::RemoveResult result = cookies::DeleteCookieFile(listed.file.root, listed.file.path, system);
+    if (!result.FileIsGone()) status = kExitProblem;
+    out.clear();
+    if (result.outcome == platform::Removal::kSystemError) {
+      AppendDeleteLine(out, format, listed, "error", output.ErrorText(result.error));
+    } else {
+      AppendDeleteLine(out, format, listed, cookies::RemovalText(result.outcome), "");
+    }
+    output.Out(out);
+  }
+  return status;
+}
+
+}  // namespace vesk::cli

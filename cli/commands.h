@@ -1,0 +1,96 @@
+#pragma once
+
+// What vesk-cli does, apart from reading its arguments and writing to the real streams: the
+// commands list and show over the core, producing their output lines and exit status.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cookies/selection.h"
+#include "platform/platform.h"
+
+namespace vesk::cli {
+
+// Exit statuses.
+inline constexpr int kExitClean = 0;    // every file read (and decoded) without a problem
+inline constexpr int kExitProblem = 1;  // a file could not be read, or had a problem
+inline constexpr int kExitUsage = 2;    // the arguments were wrong
+
+// show decodes at most this much of a file; a larger one is reported, not decoded. Players
+// keep cookies far smaller (100 KB a site unless the user allows more); the room above the
+// window's 16 MiB lets a file of 16 MiB and a little more still be decoded in full.
+inline constexpr std::size_t kMaxDecodedBytes = std::size_t{32} << 20;
+
+enum class Format { Text, Json, Csv };
+
+// Where the commands write. Out gets the output in pieces that never split a character (UTF-8,
+// or the exact bytes of a path); each Err call is one whole message line.
+class Output {
+ public:
+  virtual ~Output() = default;
+  virtual void Out(std::string_view lines) = 0;
+  virtual void Err(std::string_view line) = 0;
+  // A readable text for an error code of the platform layer.
+  virtual std::string ErrorText(int error) = 0;
+};
+
+struct ListOptions {
+  bool deeper = false;
+  std::vector<std::string> roots;  // when not empty, scanned instead of the store, in this order
+  Format format = Format::Text;
+  bool allStores = false;  // every store FindStores finds, in its order; rows gain store and kind
+};
+
+struct ShowOptions {
+  Format format = Format::Text;  // Text or Json
+  std::vector<std::string> files;
+};
+
+// One folder a command scans: a store's folder with its row name, or a root ("" for store).
+struct Walk {
+  std::string root;
+  std::string store;
+};
+std::vector<Walk> Walks(const ListOptions& options, platform::System& system);
+
+// The cookie files the window would list (or those below `roots`), one record each.
+int RunList(const ListOptions& options, platform::System& system, Output& output);
+
+// Each file decoded, one record each; a file that cannot be read is reported and skipped.
+int RunShow(const ShowOptions& options, platform::System& system, Output& output);
+
+struct StoresOptions {
+  Format format = Format::Text;
+};
+
+struct DeleteOptions {
+  ListOptions list;  // which roots; its format is Text or Json
+  cookies::SelectionRules rules;
+  std::vector<std::string> keepFiles;  // more keep patterns, one a line
+  bool dryRun = false;
+  bool yes = false;  // delete without asking
+};
+
+// The person at the terminal, for delete's question.
+class Question {
+ public:
+  virtual ~Question() = default;
+  // True when standard input is a terminal someone can answer at.
+  virtual bool Interactive() = 0;
+  // Shows `prompt` (after everything written so far) and returns the line typed, without its end.
+  virtual std::string Ask(const std::string& prompt) = 0;
+};
+
+// Every store found, with its number of cookie and settings files.
+int RunStores(const StoresOptions& options, platform::System& system, Output& output);
+
+// The chosen files of the listing deleted with the guarded rule, one result line each; 0 when all
+// of them are gone afterwards, 1 when any survived, 2 when the selection was refused.
+int RunDelete(const DeleteOptions& options, platform::System& system, Output& output, Question& question);
+
+// The synopsis printed with a usage error.
+extern const char* const kUsage;
+
+}  // namespace vesk::cli
