@@ -54,10 +54,20 @@ constexpr std::size_t kReserveCap = 1024;
 
 constexpr int kMaxDuplicates = 100;
 
+// A value in the tree costs about 190 bytes (a Value, or a Member around one) while the file may
+// spend one byte on it: a file of nothing but nulls would take over 300 x its size. The tree that
+// is alive at once gets a budget instead; DecodeEach counts each pair's tree on its own.
+constexpr std::size_t kValueCost = sizeof(Value) + 32;
+constexpr std::size_t kTreeBase = std::size_t{64} << 20;
+constexpr std::size_t kTreeFactor = 64;
+
 class Decoder {
  public:
   Decoder(std::string_view in, Document& doc)
-      : in_(in), doc_(doc), budget_(kBudgetBase + 4 * in.size()) {
+      : in_(in),
+        doc_(doc),
+        budget_(kBudgetBase + 4 * in.size()),
+        maxValues_((kTreeBase + kTreeFactor * in.size()) / kValueCost) {
     nodes_.push_back(Node{});
   }
 
@@ -69,6 +79,7 @@ class Decoder {
       if (each && !doc_.values.empty()) {
         (*each)(doc_.values.back());
         doc_.values.clear();
+        values_ = 0;
       }
     }
   }
@@ -196,7 +207,9 @@ class Decoder {
   }
   // Growth by doubling leaves up to half of a container's slots unused, and a slot costs as much
   // as a value; give them back once the container is complete.
+  // Only small containers: shrinking copies, and a huge one would briefly need twice its size.
   static void Fit(Value& v) {
+    if (v.items.size() + v.members.size() + v.entries.size() > kReserveCap) return;
     if (v.items.capacity() > v.items.size()) v.items.shrink_to_fit();
     if (v.members.capacity() > v.members.size()) v.members.shrink_to_fit();
     if (v.entries.capacity() > v.entries.size()) v.entries.shrink_to_fit();
@@ -336,8 +349,20 @@ class Decoder {
 
   // ---- AMF0 ----
 
+  bool Count(std::size_t at, Value& v) {
+    if (++values_ <= maxValues_) return true;
+    FailTree(at, v);
+    return false;
+  }
+  [[gnu::noinline]] void FailTree(std::size_t at, Value& v) {
+    Fail(at, "the values would take more than " + std::to_string((kTreeBase + kTreeFactor * in_.size()) >> 20) +
+                 " MiB of memory; the rest is not read",
+         &v);
+  }
+
   void Value0(Value& v, const Place& where) {
     std::size_t start = pos_;
+    if (!Count(start, v)) return;
     if (!Need(1, &v)) return;
     std::uint8_t type = Byte(pos_++);
     switch (type) {
@@ -512,6 +537,7 @@ class Decoder {
 
   void Value3(Value& v, const Place& where) {
     std::size_t start = pos_;
+    if (!Count(start, v)) return;
     if (!Need(1, &v)) return;
     std::uint8_t type = Byte(pos_++);
     std::uint32_t u = 0;
@@ -758,6 +784,8 @@ class Decoder {
   std::unordered_set<std::string_view> topKeys_;
   std::vector<std::string_view> keys_;
   int duplicates_ = 0;
+  std::size_t maxValues_;
+  std::size_t values_ = 0;
 };
 
 }  // namespace

@@ -75,7 +75,9 @@ struct Document {
 
 // Decodes a whole file. Time linear and memory within a small multiple of the input's size:
 // copies made for references share a budget of 1 MiB + 4 x the size; past it decoding stops with
-// a problem. Nesting deeper than 1,000 containers stops decoding too. A problem inside a value
+// a problem. So does a tree that would take more than 64 MiB + 64 x the size (a value costs about
+// 190 bytes in the tree and as little as one in the file). Nesting deeper than 1,000 containers
+// stops decoding too. A problem inside a value
 // stops the decoding there: that value becomes Kind::Problem, the values around it keep what was
 // read, and no later pair is read.
 Document Decode(std::string_view bytes);
@@ -83,7 +85,8 @@ Document Decode(std::string_view bytes);
 // For large files: the whole tree costs about 160 bytes a value, many times the file's size in a
 // dense AMF3 file. These hand over each pair as soon as it is decoded and drop its tree
 // afterwards; the returned document has the header and the problems, and no values. References
-// still point where the JSON form puts the values.
+// still point where the JSON form puts the values. The memory budget of the tree applies to each
+// pair on its own, so a file too large for Decode may still be read whole here.
 Document DecodeEach(std::string_view bytes, const std::function<void(const Member&)>& pair);
 
 // Decode followed by AppendJsonValues(valuesJson, ...), one pair at a time (see DecodeEach).

@@ -431,6 +431,22 @@ TEST(LsoLimits, CopiesForReferencesHaveABudget) {
   EXPECT_EQ(doc.values.at(1).value.items.back().kind, Kind::Problem);
 }
 
+// A million nulls in one array pass the budget (64 MiB + 64 x 1 MB at 192 bytes a value: about
+// 700,000); the same nulls spread over pairs of 1,000 fit when each pair is dropped once written.
+TEST(LsoLimits, TheTreeHasAMemoryBudget) {
+  Document doc = Decode(A3(a3::Pair("a", a3::Array(1000000, "", std::string(1000000, '\x01')))));
+  ASSERT_EQ(doc.problems.size(), 1u);
+  EXPECT_NE(doc.problems[0].message.find("MiB of memory; the rest is not read"), std::string::npos);
+  EXPECT_EQ(doc.values.at(0).value.items.back().kind, Kind::Problem);
+
+  std::string pairs;
+  for (int i = 0; i < 1000; ++i) pairs += a3::Pair("p" + std::to_string(i), a3::Array(1000, "", std::string(1000, '\x01')));
+  std::string file = A3(pairs), json;
+  EXPECT_FALSE(Decode(file).problems.empty());
+  EXPECT_TRUE(DecodeJson(file, json).problems.empty());
+  EXPECT_EQ(nlohmann::json::parse(json).size(), 1000u);
+}
+
 TEST(LsoLimits, DuplicateKeysAreReportedUpToAHundred) {
   std::string pairs;
   for (int i = 0; i < 300; ++i) pairs += a3::Pair("k", a3::Null());
