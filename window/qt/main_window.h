@@ -41,6 +41,7 @@ class MainWindow final : public QWidget, public window::Window {
   window::Form1& Form() { return *form_; }
   EventList& List1Widget() { return *list1_; }
   QPlainTextEdit& Text1Widget() { return *text1_; }
+  QtTextBox& Text1Control() { return text1Control_; }
   EventList& List2Widget() { return *list2_; }
   QCheckBox& Check1Widget() { return *check1_; }
   QPushButton& Command1Widget(int index) { return index == 0 ? *german_ : *english_; }

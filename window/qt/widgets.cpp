@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 
 #include "window/qt/input.h"
 
@@ -150,6 +151,12 @@ QtTextBox::QtTextBox(QPlainTextEdit& edit) : Placed(edit), edit_(edit) {}
 
 void QtTextBox::SetText(const std::string& text) {
   edit_.setPlainText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+qsizetype QtTextBox::ShownLength() const {
+  // Every block ends in one separator that is no character of the text.
+  const QTextDocument& document = *edit_.document();
+  return document.characterCount() - document.blockCount();
 }
 
 QtCheckBox::QtCheckBox(QCheckBox& box) : Placed(box), box_(box) {}

@@ -96,6 +96,8 @@ class QtTextBox final : public Placed<window::TextBox> {
  public:
   explicit QtTextBox(QPlainTextEdit& edit);
   void SetText(const std::string& text) override;
+  // The number of characters the view holds, as the user would copy them.
+  qsizetype ShownLength() const;
 
  private:
   QPlainTextEdit& edit_;
