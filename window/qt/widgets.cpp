@@ -4,9 +4,8 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPlainTextEdit>
-#include <QTextDocument>
 
+#include "window/qt/cookie_view.h"
 #include "window/qt/input.h"
 
 namespace vesk::qt {
@@ -147,17 +146,13 @@ void QtListBox::SetVisible(bool visible) {
 
 void QtListBox::SetToolTip(const std::string& text) { list_.setToolTip(QString::fromUtf8(text)); }
 
-QtTextBox::QtTextBox(QPlainTextEdit& edit) : Placed(edit), edit_(edit) {}
+QtTextBox::QtTextBox(CookieView& edit) : Placed(edit), edit_(edit) {}
 
 void QtTextBox::SetText(const std::string& text) {
-  edit_.setPlainText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  edit_.ShowText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
-qsizetype QtTextBox::ShownLength() const {
-  // Every block ends in one separator that is no character of the text.
-  const QTextDocument& document = *edit_.document();
-  return document.characterCount() - document.blockCount();
-}
+qsizetype QtTextBox::ShownLength() const { return edit_.TextLength(); }
 
 QtCheckBox::QtCheckBox(QCheckBox& box) : Placed(box), box_(box) {}
 

@@ -14,9 +14,10 @@
 
 class QAction;
 class QCheckBox;
-class QPlainTextEdit;
 
 namespace vesk::qt {
+
+class CookieView;
 
 // A list box that reports key and mouse input with the window logic's codes (positions in
 // twips). The key report comes before the list applies the key; the list still applies it.
@@ -94,13 +95,13 @@ class QtListBox final : public Placed<window::ListBox> {
 
 class QtTextBox final : public Placed<window::TextBox> {
  public:
-  explicit QtTextBox(QPlainTextEdit& edit);
+  explicit QtTextBox(CookieView& edit);
   void SetText(const std::string& text) override;
   // The number of characters the view holds, as the user would copy them.
   qsizetype ShownLength() const;
 
  private:
-  QPlainTextEdit& edit_;
+  CookieView& edit_;
 };
 
 class QtCheckBox final : public Placed<window::CheckBox> {

@@ -1,0 +1,267 @@
+#include "window/qt/cookie_view.h"
+
+#include <QBuffer>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QScopedValueRollback>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocumentFragment>
+#include <QTextDocumentWriter>
+#include <QTimer>
+#include <algorithm>
+#include <vector>
+
+#include "window/qt/line_starts.h"
+
+namespace vesk::qt {
+namespace {
+
+// A block that starts after one of our cuts; the block after a line break of the text keeps
+// Qt's -1. A block split by Enter keeps the state in its first half, where the cut still is.
+constexpr int kAfterCut = 1;
+// Paragraphs of this size cost little to lay out and there are few enough of them.
+constexpr qsizetype kParagraph = 4096;
+
+// The characters the document takes as the end of a paragraph.
+bool IsBreak(char16_t c) {
+  return c <= u'\r' ? c == u'\n' || c == u'\r' : c == u'\u2029' || c == u'\uFDD0' || c == u'\uFDD1';
+}
+
+qsizetype NextBreak(const QString& text, qsizetype from) {
+  const char16_t* s = reinterpret_cast<const char16_t*>(text.constData());
+  const qsizetype end = text.size();
+  while (from < end && !IsBreak(s[from])) ++from;
+  return from;
+}
+
+// What the default copy of a QPlainTextEdit offers, made from the text without the cuts, and only
+// when a program asks for it.
+class CopiedText final : public QMimeData {
+ public:
+  explicit CopiedText(QString text) : text_(std::move(text)) {}
+  QStringList formats() const override {
+    return {QStringLiteral("text/plain"), QStringLiteral("text/html"), QStringLiteral("text/markdown"),
+            QStringLiteral("application/vnd.oasis.opendocument.text")};
+  }
+  bool hasFormat(const QString& format) const override { return formats().contains(format); }
+
+ protected:
+  QVariant retrieveData(const QString& format, QMetaType type) const override {
+    if (!made_) {
+      made_ = true;
+      auto& self = const_cast<CopiedText&>(*this);
+      const QTextDocumentFragment fragment = QTextDocumentFragment::fromPlainText(text_);
+      self.setData(QStringLiteral("text/html"), fragment.toHtml().toUtf8());
+      self.setData(QStringLiteral("text/markdown"), fragment.toMarkdown().toUtf8());
+      QBuffer odf;
+      QTextDocumentWriter writer(&odf, "ODF");
+      writer.write(fragment);
+      self.setData(QStringLiteral("application/vnd.oasis.opendocument.text"), odf.data());
+      self.setText(fragment.toPlainText());
+    }
+    return QMimeData::retrieveData(format, type);
+  }
+
+ private:
+  QString text_;
+  mutable bool made_ = false;
+};
+
+}  // namespace
+
+CookieView::CookieView(QWidget* parent) : QPlainTextEdit(parent) {
+  // An edit moves the places where the following lines wrap; the cuts must follow them.
+  connect(document(), &QTextDocument::contentsChange, this, [this] {
+    if (!showing_ && cutColumns_ != 0) RecutSoon();
+  });
+  // The cursor never rests on the end of a block before a cut: that place is the same as the
+  // start of the next line, and the arrow keys must not need two presses to get across.
+  connect(this, &QPlainTextEdit::cursorPositionChanged, this, [this] {
+    QTextCursor cursor = textCursor();
+    const int at = cursor.position();
+    if (IsCut(at)) {
+      // Left across the cut goes on to the character before it; anything else, an edit
+      // included, lands on the start of the next line.
+      const int to = lastPosition_ == at + 1 && at > 0 ? at - 1 : at + 1;
+      cursor.setPosition(to, cursor.hasSelection() ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
+      lastPosition_ = to;
+      setTextCursor(cursor);
+      return;
+    }
+    lastPosition_ = at;
+  });
+}
+
+qreal CookieView::LineWidth() const {
+  // As QPlainTextDocumentLayout measures its lines.
+  return viewport()->width() - 2 * document()->documentMargin();
+}
+
+qsizetype CookieView::ColumnsNow() const { return LineStarts::ColumnsFor(font(), LineWidth()); }
+
+void CookieView::ShowText(const QString& text) {
+  const QScopedValueRollback<bool> showing(showing_, true);
+  cutColumns_ = 0;
+  if (text.size() <= kParagraph) {
+    setPlainText(text);
+    return;
+  }
+  QString cut;
+  cut.reserve(text.size() + text.size() / kParagraph * 2 + 16);
+  std::vector<bool> afterCut;  // per block after the first
+  const QTextOption option = document()->defaultTextOption();
+  const qsizetype end = text.size();
+  qsizetype paragraph = 0;
+  while (paragraph <= end) {
+    const qsizetype stop = NextBreak(text, paragraph);
+    if (stop - paragraph > kParagraph) {
+      const QString own = stop - paragraph == end ? QString() : text.mid(paragraph, stop - paragraph);
+      const QString& part = own.isNull() ? text : own;
+      LineStarts lines(part, font(), LineWidth(), option);
+      qsizetype last = 0;
+      qsizetype previous = 0;
+      for (qsizetype line = lines.Next(0); line < part.size(); line = lines.Next(line)) {
+        if (line - last > kParagraph) {
+          const qsizetype at = previous > last ? previous : line;
+          cut.append(QStringView(part).mid(last, at - last));
+          cut.append(u'\n');
+          afterCut.push_back(true);
+          last = at;
+        }
+        previous = line;
+      }
+      cut.append(QStringView(part).mid(last));
+    } else {
+      cut.append(QStringView(text).mid(paragraph, stop - paragraph));
+    }
+    if (stop >= end) break;
+    // A line break of the text stays one; CR LF counts once, as the document reads it.
+    const qsizetype next = text[stop] == u'\r' && stop + 1 < end && text[stop + 1] == u'\n' ? stop + 2 : stop + 1;
+    cut.append(QStringView(text).mid(stop, next - stop));
+    afterCut.push_back(false);
+    paragraph = next;
+  }
+  if (afterCut.empty() || std::find(afterCut.begin(), afterCut.end(), true) == afterCut.end()) {
+    setPlainText(text);
+    return;
+  }
+  setPlainText(cut);
+  if (document()->blockCount() != static_cast<int>(afterCut.size()) + 1) {
+    setPlainText(text);  // the document split it otherwise than expected: show it uncut
+    return;
+  }
+  std::size_t i = 0;
+  for (QTextBlock block = document()->begin().next(); block.isValid(); block = block.next()) {
+    if (afterCut[i++]) block.setUserState(kAfterCut);
+  }
+  cutColumns_ = ColumnsNow();
+}
+
+bool CookieView::IsCut(int position) const {
+  if (cutColumns_ == 0) return false;
+  const QTextBlock block = document()->findBlock(position);
+  return block.isValid() && position == block.position() + block.length() - 1 && block.next().isValid() &&
+         block.next().userState() == kAfterCut;
+}
+
+QString CookieView::TextBetween(int from, int to) const {
+  QString text;
+  for (QTextBlock block = document()->findBlock(from); block.isValid() && block.position() < to;
+       block = block.next()) {
+    const int start = block.position();
+    const int stop = start + block.length() - 1;  // the block's separator
+    const int first = std::max(from, start);
+    text.append(QStringView(block.text()).mid(first - start, std::min(to, stop) - first));
+    if (stop < to && block.next().isValid() && block.next().userState() != kAfterCut) text.append(u'\n');
+  }
+  return text;
+}
+
+QString CookieView::Text() const { return TextBetween(0, document()->characterCount() - 1); }
+
+qsizetype CookieView::TextLength() const {
+  qsizetype length = 0;
+  for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+    length += block.length() - 1;
+    if (block.next().isValid() && block.next().userState() != kAfterCut) ++length;
+  }
+  return length;
+}
+
+QMimeData* CookieView::createMimeDataFromSelection() const {
+  const QTextCursor cursor = textCursor();
+  if (cutColumns_ == 0) return QPlainTextEdit::createMimeDataFromSelection();
+  return new CopiedText(TextBetween(cursor.selectionStart(), cursor.selectionEnd()));
+}
+
+void CookieView::keyPressEvent(QKeyEvent* event) {
+  // Backspace at the start of a line after a cut, and Delete before one, act on the character
+  // beyond it, as they would without the cut.
+  QTextCursor cursor = textCursor();
+  if (cutColumns_ != 0 && !cursor.hasSelection()) {
+    const bool back = event->matches(QKeySequence::DeleteStartOfWord) || event->key() == Qt::Key_Backspace;
+    const bool forward = event->matches(QKeySequence::DeleteEndOfWord) || event->key() == Qt::Key_Delete;
+    const int at = cursor.position();
+    int across = -1;
+    if (back && at > 0 && IsCut(at - 1)) across = at - 1;
+    if (forward && IsCut(at)) across = at + 1;
+    if (across >= 0) {
+      const QSignalBlocker quiet(this);
+      cursor.setPosition(across);
+      setTextCursor(cursor);
+    }
+  }
+  QPlainTextEdit::keyPressEvent(event);
+}
+
+void CookieView::resizeEvent(QResizeEvent* event) {
+  QPlainTextEdit::resizeEvent(event);
+  if (cutColumns_ != 0 && ColumnsNow() != cutColumns_) RecutSoon();
+}
+
+void CookieView::RecutSoon() {
+  // Once after the resizes or keys that arrive together, not once per step.
+  if (recutPending_) return;
+  recutPending_ = true;
+  QTimer::singleShot(0, this, [this] {
+    recutPending_ = false;
+    if (cutColumns_ != 0) Recut();
+  });
+}
+
+int CookieView::TextOffset(int position) const {
+  int cuts = 0;
+  for (QTextBlock block = document()->begin(); block.isValid() && block.position() <= position;
+       block = block.next()) {
+    if (block.userState() == kAfterCut) ++cuts;
+  }
+  return position - cuts;
+}
+
+int CookieView::Position(int textOffset) const {
+  // The last block whose text starts at or before the offset; a place on a cut is the start of
+  // the line after it.
+  int cuts = 0;
+  for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+    const int withThis = cuts + (block.userState() == kAfterCut ? 1 : 0);
+    if (block.position() - withThis > textOffset) break;
+    cuts = withThis;
+  }
+  return textOffset + cuts;
+}
+
+void CookieView::Recut() {
+  const QTextCursor before = textCursor();
+  const int anchor = TextOffset(before.anchor());
+  const int position = TextOffset(before.position());
+  const int top = TextOffset(firstVisibleBlock().position());
+  ShowText(Text());
+  QTextCursor after(document());
+  after.setPosition(Position(anchor));
+  after.setPosition(Position(position), QTextCursor::KeepAnchor);
+  setTextCursor(after);
+  verticalScrollBar()->setValue(document()->findBlock(Position(top)).firstLineNumber());
+}
+
+}  // namespace vesk::qt
