@@ -104,7 +104,7 @@ class Session:
                     self.offset += len(line)
                     fields = line.split()
                     if fields[0] == "geometry":
-                        self.geometry = [int(v) for v in fields[2:4] + fields[5:7]]
+                        self.geometry = [int(v) for v in fields[2:4] + fields[6:8]]
                         continue
                     record = (fields[0], int(fields[1]) / 1e6, int(fields[2]))
                     if accept(record):

@@ -65,12 +65,13 @@ void PaintProbe::Log(const char* what, long long count) {
 void PaintProbe::LogGeometry() {
   if (geometryLogged_) return;
   geometryLogged_ = true;
-  // Where the driver has to click: the first row of the cookie list and the check box.
+  // Where a driver has to click: the first row of the cookie list (its centre and the row
+  // height) and the check box.
   EventList& list = window_.List1Widget();
   const QRect row = list.visualRect(list.model()->index(0, 0));
   const QPoint rowAt = list.viewport()->mapTo(&window_, row.center());
   const QRect box = window_.Check1Widget().geometry();
-  std::fprintf(log_, "geometry row0 %d %d check1 %d %d\n", rowAt.x(), rowAt.y(), box.x() + 6,
+  std::fprintf(log_, "geometry row0 %d %d %d check1 %d %d\n", rowAt.x(), rowAt.y(), row.height(), box.x() + 6,
                box.y() + box.height() / 2);
   std::fflush(log_);
 }
