@@ -110,7 +110,7 @@ class Session:
                     if accept(record):
                         return record
             if time.monotonic() > deadline or self.process.poll() is not None:
-                raise TimedOut()
+                raise TimedOut("exit code %s" % self.process.poll())
             time.sleep(0.005)
 
     def find_window(self):
@@ -222,8 +222,8 @@ def bench_list(display, program, repeat, timeout, counts):
                     shown = session.wait(lambda r: r[0] == "list1" and r[2] == count, timeout)
                     filled.append(shown[1] - session.started)
                     answers.append(session.ctrl_a(timeout))
-                except TimedOut:
-                    note = " (timed out)"
+                except TimedOut as timed_out:
+                    note = " (timed out: %s)" % timed_out
                     break
                 finally:
                     session.close()
