@@ -102,7 +102,8 @@ void CookieViewTest::wrapsLikeThePlainView_data() {
   QTest::newRow("punctuation") << Repeat("http://site.example/a/b?x=1&y=2 (a)[b]{c} \"q\" 'r' a-b-c 12.5% $3 #_@~<=>! ;:,", n);
   QTest::newRow("other scripts and marks")
       << Repeat(QString::fromUtf8("日本語のテキスト e\u0301t\u00e9 a\u00a0b so\u00adft \U0001F600 سلام ·····"), n);
-  QTest::newRow("line breaks and leading blanks") << Repeat("     lead" + QString(300, 'z') + "\n" + Mix(700), n);
+  QTest::newRow("line breaks and leading blanks")
+      << Repeat("     lead" + QString(300, 'z') + "\n" + Mix(700) + "\r\n" + Mix(5000) + QChar(0x2029) + "x\ry", n);
 }
 
 void CookieViewTest::wrapsLikeThePlainView() {

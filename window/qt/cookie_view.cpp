@@ -9,7 +9,8 @@
 #include <QTextDocumentFragment>
 #include <QTextDocumentWriter>
 #include <QTimer>
-#include <algorithm>
+#include <array>
+#include <string_view>
 #include <vector>
 
 #include "window/qt/line_starts.h"
@@ -17,9 +18,29 @@
 namespace vesk::qt {
 namespace {
 
-// A block that starts after one of our cuts; the block after a line break of the text keeps
-// Qt's -1. A block split by Enter keeps the state in its first half, where the cut still is.
+// A block's state tells what ended the block before it: one of our cuts, or which of the line
+// breaks the document splits at (it keeps none of them), so the text reads back as it was given.
+// A block split by Enter keeps its state in its first half, where that separator still is; the
+// new half has Qt's -1, a line feed.
 constexpr int kAfterCut = 1;
+constexpr int kAfterBreak = 16;  // plus the index in kBreaks
+constexpr std::array<std::u16string_view, 6> kBreaks = {u"\n", u"\r", u"\r\n", u"\u2029", u"\uFDD0", u"\uFDD1"};
+
+// What the separator before a block of this state stands for in the text.
+std::u16string_view SeparatorText(int state) {
+  if (state == kAfterCut) return {};
+  if (state >= kAfterBreak && state < kAfterBreak + static_cast<int>(kBreaks.size())) {
+    return kBreaks[static_cast<std::size_t>(state - kAfterBreak)];
+  }
+  return kBreaks[0];
+}
+
+int BreakState(QStringView separator) {
+  for (std::size_t i = 0; i < kBreaks.size(); ++i) {
+    if (separator == QStringView(kBreaks[i])) return kAfterBreak + static_cast<int>(i);
+  }
+  return -1;
+}
 // Paragraphs of this size cost little to lay out and there are few enough of them.
 constexpr qsizetype kParagraph = 4096;
 
@@ -103,13 +124,10 @@ qsizetype CookieView::ColumnsNow() const { return LineStarts::ColumnsFor(font(),
 void CookieView::ShowText(const QString& text) {
   const QScopedValueRollback<bool> showing(showing_, true);
   cutColumns_ = 0;
-  if (text.size() <= kParagraph) {
-    setPlainText(text);
-    return;
-  }
   QString cut;
   cut.reserve(text.size() + text.size() / kParagraph * 2 + 16);
-  std::vector<bool> afterCut;  // per block after the first
+  std::vector<int> states;  // per block after the first
+  bool anyCut = false;
   const QTextOption option = document()->defaultTextOption();
   const qsizetype end = text.size();
   qsizetype paragraph = 0;
@@ -126,7 +144,8 @@ void CookieView::ShowText(const QString& text) {
           const qsizetype at = previous > last ? previous : line;
           cut.append(QStringView(part).mid(last, at - last));
           cut.append(u'\n');
-          afterCut.push_back(true);
+          states.push_back(kAfterCut);
+          anyCut = true;
           last = at;
         }
         previous = line;
@@ -139,23 +158,19 @@ void CookieView::ShowText(const QString& text) {
     // A line break of the text stays one; CR LF counts once, as the document reads it.
     const qsizetype next = text[stop] == u'\r' && stop + 1 < end && text[stop + 1] == u'\n' ? stop + 2 : stop + 1;
     cut.append(QStringView(text).mid(stop, next - stop));
-    afterCut.push_back(false);
+    states.push_back(BreakState(QStringView(text).mid(stop, next - stop)));
     paragraph = next;
   }
-  if (afterCut.empty() || std::find(afterCut.begin(), afterCut.end(), true) == afterCut.end()) {
-    setPlainText(text);
-    return;
-  }
-  setPlainText(cut);
-  if (document()->blockCount() != static_cast<int>(afterCut.size()) + 1) {
-    setPlainText(text);  // the document split it otherwise than expected: show it uncut
+  setPlainText(anyCut ? cut : text);
+  if (document()->blockCount() != static_cast<int>(states.size()) + 1) {
+    if (anyCut) setPlainText(text);  // the document split it otherwise than expected: show it uncut
     return;
   }
   std::size_t i = 0;
   for (QTextBlock block = document()->begin().next(); block.isValid(); block = block.next()) {
-    if (afterCut[i++]) block.setUserState(kAfterCut);
+    block.setUserState(states[i++]);
   }
-  cutColumns_ = ColumnsNow();
+  if (anyCut) cutColumns_ = ColumnsNow();
 }
 
 bool CookieView::IsCut(int position) const {
@@ -173,7 +188,7 @@ QString CookieView::TextBetween(int from, int to) const {
     const int stop = start + block.length() - 1;  // the block's separator
     const int first = std::max(from, start);
     text.append(QStringView(block.text()).mid(first - start, std::min(to, stop) - first));
-    if (stop < to && block.next().isValid() && block.next().userState() != kAfterCut) text.append(u'\n');
+    if (stop < to && block.next().isValid()) text.append(SeparatorText(block.next().userState()));
   }
   return text;
 }
@@ -184,7 +199,7 @@ qsizetype CookieView::TextLength() const {
   qsizetype length = 0;
   for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
     length += block.length() - 1;
-    if (block.next().isValid() && block.next().userState() != kAfterCut) ++length;
+    if (block.next().isValid()) length += static_cast<qsizetype>(SeparatorText(block.next().userState()).size());
   }
   return length;
 }
@@ -230,25 +245,35 @@ void CookieView::RecutSoon() {
   });
 }
 
+namespace {
+
+// How much further a block starts in the document than in the text: its separator is one
+// character there, and as many as it stands for in the text.
+int Shift(const QTextBlock& block) {
+  return block.blockNumber() == 0 ? 0 : 1 - static_cast<int>(SeparatorText(block.userState()).size());
+}
+
+}  // namespace
+
 int CookieView::TextOffset(int position) const {
-  int cuts = 0;
+  int shift = 0;
   for (QTextBlock block = document()->begin(); block.isValid() && block.position() <= position;
        block = block.next()) {
-    if (block.userState() == kAfterCut) ++cuts;
+    shift += Shift(block);
   }
-  return position - cuts;
+  return position - shift;
 }
 
 int CookieView::Position(int textOffset) const {
   // The last block whose text starts at or before the offset; a place on a cut is the start of
   // the line after it.
-  int cuts = 0;
+  int shift = 0;
   for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-    const int withThis = cuts + (block.userState() == kAfterCut ? 1 : 0);
+    const int withThis = shift + Shift(block);
     if (block.position() - withThis > textOffset) break;
-    cuts = withThis;
+    shift = withThis;
   }
-  return textOffset + cuts;
+  return textOffset + shift;
 }
 
 void CookieView::Recut() {
