@@ -90,6 +90,7 @@ class CookieViewTest : public QObject {
   void wrapsLikeThePlainView_data();
   void wrapsLikeThePlainView();
   void copyAndEditLikeThePlainView();
+  void anEditAmongWordsKeepsUndo();
 };
 
 void CookieViewTest::wrapsLikeThePlainView_data() {
@@ -156,6 +157,39 @@ void CookieViewTest::copyAndEditLikeThePlainView() {
   pair.view.selectAll();
   pair.plain.selectAll();
   QCOMPARE(Copied(pair.view, "text/plain"), Copied(pair.plain, "text/plain"));
+}
+
+void CookieViewTest::anEditAmongWordsKeepsUndo() {
+  // Typing in the middle of a paragraph of words moves no cut, so the text is not cut again
+  // and the edit can be undone; in a run without blanks every later line moves and it is.
+  for (const QString& text : {Words(30000), Repeat("abcdefghijklmnopqrstuvwxyz", 30000)}) {
+    Pair pair;
+    pair.Show(text, 240);
+    // Seven characters into a paragraph in the middle; every separator before it is a cut.
+    const QTextBlock block = pair.view.document()->findBlock(static_cast<int>(text.size() / 2));
+    QVERIFY(block.blockNumber() > 1);
+    const int inView = block.position() + 7;
+    for (QPlainTextEdit* edit : {static_cast<QPlainTextEdit*>(&pair.view), &pair.plain}) {
+      QTextCursor cursor = edit->textCursor();
+      cursor.setPosition(edit == &pair.view ? inView : inView - block.blockNumber());
+      edit->setTextCursor(cursor);
+      // Keys come one at a time, each handled to its end; then two at once.
+      QTest::keyClick(edit, Qt::Key_X);
+      QCoreApplication::processEvents();
+      QTest::keyClick(edit, Qt::Key_Y);
+      QCoreApplication::processEvents();
+      QTest::keyClicks(edit, "zz");
+      QCoreApplication::processEvents();
+    }
+    QCOMPARE(pair.view.Text(), pair.plain.document()->toRawText());
+    QCOMPARE(ShownLines(pair.view), ShownLines(pair.plain));
+    const bool amongWords = text.contains(' ');
+    QCOMPARE(pair.view.document()->isUndoAvailable(), amongWords);
+    if (amongWords) {
+      for (int i = 0; i < 4; ++i) QTest::keyClick(&pair.view, Qt::Key_Z, Qt::ControlModifier);
+      QCOMPARE(pair.view.Text(), text);
+    }
+  }
 }
 
 QTEST_MAIN(CookieViewTest)

@@ -9,6 +9,7 @@
 #include <QTextDocumentFragment>
 #include <QTextDocumentWriter>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 #include <string_view>
 #include <vector>
@@ -93,8 +94,22 @@ class CopiedText final : public QMimeData {
 
 CookieView::CookieView(QWidget* parent) : QPlainTextEdit(parent) {
   // An edit moves the places where the following lines wrap; the cuts must follow them.
-  connect(document(), &QTextDocument::contentsChange, this, [this] {
-    if (!showing_ && cutColumns_ != 0) RecutSoon();
+  // An edit inside one paragraph mostly leaves the lines after it where they were; only when
+  // the cuts around it are no longer line starts is the whole text cut again, which also drops
+  // the undo history.
+  connect(document(), &QTextDocument::contentsChange, this, [this](int position, int, int added) {
+    if (showing_ || cutColumns_ == 0) return;
+    if (!recutPending_ && !editPending_) {
+      editPending_ = true;
+      editFrom_ = position;
+      editTo_ = position + added;
+    } else if (editPending_ && document()->findBlock(position) == document()->findBlock(editFrom_)) {
+      editFrom_ = std::min(editFrom_, position);  // keys that arrived together, in one paragraph
+      editTo_ = std::max(editTo_, position + added);
+    } else {
+      wholeRecut_ = true;
+    }
+    RecutSoon();
   });
   // The cursor never rests on the end of a block before a cut: that place is the same as the
   // start of the next line, and the arrow keys must not need two presses to get across.
@@ -232,7 +247,10 @@ void CookieView::keyPressEvent(QKeyEvent* event) {
 
 void CookieView::resizeEvent(QResizeEvent* event) {
   QPlainTextEdit::resizeEvent(event);
-  if (cutColumns_ != 0 && ColumnsNow() != cutColumns_) RecutSoon();
+  if (cutColumns_ != 0 && ColumnsNow() != cutColumns_) {
+    wholeRecut_ = true;
+    RecutSoon();
+  }
 }
 
 void CookieView::RecutSoon() {
@@ -240,9 +258,36 @@ void CookieView::RecutSoon() {
   if (recutPending_) return;
   recutPending_ = true;
   QTimer::singleShot(0, this, [this] {
-    recutPending_ = false;
-    if (cutColumns_ != 0) Recut();
+    const bool whole = wholeRecut_ || !editPending_ || !CutsStillWrap(editFrom_, editTo_);
+    recutPending_ = editPending_ = wholeRecut_ = false;
+    if (cutColumns_ != 0 && whole) Recut();
   });
+}
+
+bool CookieView::CutsStillWrap(int from, int to) const {
+  const QTextBlock edited = document()->findBlock(from);
+  if (!edited.isValid() || edited != document()->findBlock(to)) return false;
+  // From the paragraph before the edited one, which starts a line whatever the edit did, to two
+  // after it: enough text to decide whether the cuts at both ends of the edited one still are
+  // where lines start.
+  const QTextBlock begin = edited.previous().isValid() ? edited.previous() : edited;
+  QString text;
+  std::vector<qsizetype> cuts;
+  for (QTextBlock block = begin; block.isValid() && block.blockNumber() <= edited.blockNumber() + 2;
+       block = block.next()) {
+    if (block != begin) {
+      if (block.userState() != kAfterCut) break;  // a line break of the text ends the lines anyway
+      if (block.blockNumber() <= edited.blockNumber() + 1) cuts.push_back(text.size());
+    }
+    text += block.text();
+  }
+  LineStarts lines(text, font(), LineWidth(), document()->defaultTextOption());
+  qsizetype line = 0;
+  for (const qsizetype cut : cuts) {
+    while (line < cut) line = lines.Next(line);
+    if (line != cut) return false;
+  }
+  return true;
 }
 
 namespace {

@@ -34,10 +34,15 @@ class CookieView final : public QPlainTextEdit {
   int TextOffset(int position) const;
   int Position(int textOffset) const;
   void RecutSoon();
+  bool CutsStillWrap(int from, int to) const;
   void Recut();
 
   qsizetype cutColumns_ = 0;  // line width in columns the cuts were made for; 0: none made
   bool recutPending_ = false;
+  bool editPending_ = false;  // one edit since the last check, between these positions
+  bool wholeRecut_ = false;
+  int editFrom_ = 0;
+  int editTo_ = 0;
   bool showing_ = false;
   int lastPosition_ = 0;
 };
