@@ -75,11 +75,11 @@ class Display:
 class Session:
     """One run of the program over its own application-data folder."""
 
-    def __init__(self, display, program, appdata, runtime):
+    def __init__(self, display, program, appdata, runtime, extra_env=None):
         self.env = {k: v for k, v in os.environ.items() if k not in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY")}
         # The box buttons follow the desktop's language; "y" answers Yes in the C locale.
         self.env.update(DISPLAY=display.name, APPDATA=appdata, XDG_RUNTIME_DIR=runtime,
-                        LC_ALL="C.UTF-8", LANG="C.UTF-8", LANGUAGE="")
+                        LC_ALL="C.UTF-8", LANG="C.UTF-8", LANGUAGE="", **(extra_env or {}))
         self.process = subprocess.Popen([program], env=self.env, stdout=subprocess.DEVNULL,
                                         stderr=subprocess.DEVNULL)
         try:
@@ -193,11 +193,54 @@ def german_start(display, program, work, title):
         session.close()
 
 
+def paint_log(path):
+    """The records of the program's paint log (VESK_PAINT_LOG): name, then numbers."""
+    with open(path) as log:
+        return [line.split() for line in log if line.endswith("\n")]
+
+
+def big_cookies(display, program, work, title):
+    """A cookie of 16 MiB of NUL bytes and one of 1 MB of text: the window answers at once after
+    a click on either, and the text view holds the whole text."""
+    appdata = os.path.join(work, "appdata")
+    store = os.path.join(appdata, STORE, "K3XQ2Z7M")
+    sizes = {"nul.example": 16 * 1024 * 1024, "text.example": 1000 * 1000}
+    for site, size in sizes.items():
+        os.makedirs(os.path.join(store, site))
+        with open(os.path.join(store, site, "big.sol"), "wb") as out:
+            if site == "nul.example":
+                out.write(b"\x00" * size)
+            else:
+                out.write((b"score level volume region " * (size // 26 + 1))[:size])
+    # Every byte shows as one character, so each text is as long as its file.
+    log = os.path.join(work, "paint.log")
+    session = Session(display, program, appdata, work, {"VESK_PAINT_LOG": log})
+    try:
+        geometry = wait_for("the list's geometry", lambda: [r for r in paint_log(log) if r[0] == "geometry"])[0]
+        x, y, height = int(geometry[2]), int(geometry[3]), int(geometry[4])
+        shown = set()
+        for row in (0, 1):
+            clicked = time.monotonic()
+            session.xdo("mousemove", "--window", session.window, str(x), str(y + row * height), "click", "1")
+            session.wait_title(title + " [2/1]")
+            session.keys("ctrl+a")
+            session.wait_title(title + " [2/2]")
+            took = time.monotonic() - clicked
+            check(took < 2.0, "the window answered Ctrl+A %.1f s after the click on row %d" % (took, row))
+            lengths = [int(r[2]) for r in paint_log(log) if r[0] == "text1" and int(r[2]) > 0]
+            check(lengths, "the text view was not painted with a text")
+            shown.add(lengths[-1])
+        check(shown == set(sizes.values()), "the text view held %s characters, not %s" %
+              (sorted(shown), sorted(sizes.values())))
+    finally:
+        session.close()
+
+
 def too_slow(*_):
     raise Failure("the test took over 50 s")
 
 
-CASES = {"delete-all": delete_all, "german": german_start}
+CASES = {"delete-all": delete_all, "german": german_start, "big-cookies": big_cookies}
 
 
 def main():

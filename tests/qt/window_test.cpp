@@ -9,6 +9,8 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <fstream>
@@ -66,12 +68,14 @@ struct Harness {
   std::unique_ptr<MainWindow> window;
 };
 
-QPoint RowCentre(QListWidget& list, int row) { return list.visualItemRect(list.item(row)).center(); }
+QPoint RowCentre(EventList& list, int row) { return list.visualRect(list.Rows().index(row)).center(); }
 
-QList<int> SelectedRows(QListWidget& list) {
+QString RowText(EventList& list, int row) { return list.Rows().index(row).data().toString(); }
+
+QList<int> SelectedRows(EventList& list) {
   QList<int> rows;
   for (int i = 0; i < list.count(); ++i) {
-    if (list.item(i)->isSelected()) rows.append(i);
+    if (list.selectionModel()->isSelected(list.Rows().index(i))) rows.append(i);
   }
   return rows;
 }
@@ -95,6 +99,9 @@ class WindowTest : public QObject {
   void fontsAndTabOrder();
   void languageButtonsAndLabel();
   void oddNamesAreDeletedByTheirExactBytes();
+  void rowsKeepTheirBytesAndScrollToTheWidest_data();
+  void rowsKeepTheirBytesAndScrollToTheWidest();
+  void selectionCountsAndRescanClearsIt();
 
  private:
   // Loads and shows the window over the tree of init().
@@ -189,7 +196,7 @@ void WindowTest::clickShowsCookieAndCounts() {
   QCOMPARE(h.window->windowTitle(), kTitle + " [3/1]");
   // The row keeps its TAB for the program and shows blanks instead.
   QCOMPARE(QString::fromStdString(details.List(0)), "File\t" + name);
-  QCOMPARE(h.window->List2Widget().item(0)->text(), "File    " + name);
+  QCOMPARE(RowText(h.window->List2Widget(), 0), "File    " + name);
 
   // The same item clicked again is shown again.
   text.setPlainText("typed");
@@ -295,7 +302,7 @@ void WindowTest::programFillsRaiseNoClick() {
   QVERIFY(text.toPlainText().isEmpty());
   QCOMPARE(control.SelCount(), 2);
   QCOMPARE(control.List(0), odd);  // the exact bytes come back
-  QVERIFY(!list.item(0)->text().contains('\t'));
+  QVERIFY(!RowText(list, 0).contains('\t'));
 }
 
 void WindowTest::inputCodes() {
@@ -347,8 +354,6 @@ void WindowTest::languageButtonsAndLabel() {
   QCOMPARE(w.Check1Widget().text(), QStringLiteral("deeper scan"));
 }
 
-QTEST_MAIN(WindowTest)
-#include "window_test.moc"
 
 void WindowTest::oddNamesAreDeletedByTheirExactBytes() {
   // Names that do not survive a round trip through QString: invalid UTF-8, and a leading blank.
@@ -380,3 +385,76 @@ void WindowTest::oddNamesAreDeletedByTheirExactBytes() {
   QVERIFY(stat(blank.c_str(), &st) == 0);  // not selected
   QCOMPARE(list.count(), 4);
 }
+
+void WindowTest::rowsKeepTheirBytesAndScrollToTheWidest_data() {
+  QTest::addColumn<std::vector<std::string>>("rows");
+  std::vector<std::string> many;
+  const std::string store = "/home/user/.macromedia/Flash_Player/#SharedObjects/K3XQ2Z7M/site";
+  for (int i = 0; i < 5000; ++i) many.push_back(store + std::to_string(i) + ".example/c.sol");
+  std::vector<std::string> wideLetters = many;
+  wideLetters[1234] = store + "WWWW.example/c.sol";  // no longer, but wider
+  std::vector<std::string> odd = many;
+  odd[17] = "/tmp/\xff\xfe\tname\xc3\xa4\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe6\x97\xa5\xe6\x9c\xac.sol";
+  QTest::newRow("equal lengths") << many;
+  QTest::newRow("a wide row among long ones") << wideLetters;
+  QTest::newRow("invalid UTF-8, TAB, other scripts") << odd;
+  QTest::newRow("one row") << std::vector<std::string>{"/x.sol"};
+}
+
+void WindowTest::rowsKeepTheirBytesAndScrollToTheWidest() {
+  QFETCH(std::vector<std::string>, rows);
+  Harness h;
+  Start(h);
+  EventList& list = h.window->List1Widget();
+  auto& control = h.window->Form().Ctl().List1;
+  for (int round = 0; round < 2; ++round) {
+    // The second round appends a longer row to the filled list.
+    if (round == 1) rows.push_back(rows.front() + "/and/a/longer/tail.sol");
+    control.Clear();
+    control.AddItems(round == 0 ? rows : std::vector<std::string>(rows.begin(), rows.end() - 1));
+    if (round == 1) control.AddItem(rows.back());
+    QCOMPARE(control.ListCount(), static_cast<int>(rows.size()));
+    int widest = 0;
+    QStyleOptionViewItem option;
+    option.initFrom(&list);
+    option.font = list.font();
+    for (int i = 0; i < control.ListCount(); ++i) {
+      QCOMPARE(control.List(i), rows[static_cast<std::size_t>(i)]);
+      widest = std::max(widest, QStyledItemDelegate().sizeHint(option, list.Rows().index(i)).width());
+    }
+    QTRY_COMPARE(list.horizontalScrollBar()->maximum() + list.viewport()->width(),
+                 std::max(widest, list.viewport()->width()));
+  }
+}
+
+void WindowTest::selectionCountsAndRescanClearsIt() {
+  Harness h;
+  Start(h);
+  EventList& list = h.window->List1Widget();
+  auto& control = h.window->Form().Ctl().List1;
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, RowCentre(list, 0));
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ShiftModifier, RowCentre(list, 2));
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ControlModifier, RowCentre(list, 1));
+  QCOMPARE(SelectedRows(list), (QList<int>{0, 2}));
+  QCOMPARE(control.SelCount(), 2);
+  control.SetSelected(1, true);
+  control.SetSelected(2, true);  // already selected: counted once
+  QCOMPARE(control.SelCount(), 3);
+  control.SetSelected(0, false);
+  QCOMPARE(control.SelCount(), 2);
+  QVERIFY(!control.Selected(0) && control.Selected(1) && control.Selected(2));
+
+  QTest::keyClick(&list, Qt::Key_A, Qt::ControlModifier);
+  QCOMPARE(SelectedRows(list), (QList<int>{0, 1, 2}));
+  QCOMPARE(h.window->windowTitle(), kTitle + " [3/3]");
+
+  QTest::mouseClick(&h.window->Check1Widget(), Qt::LeftButton, {}, QPoint(6, h.window->Check1Widget().height() / 2));
+  QCOMPARE(control.ListCount(), 4);
+  QCOMPARE(control.SelCount(), 0);
+  QCOMPARE(SelectedRows(list), QList<int>{});
+  QCOMPARE(control.ListIndex(), -1);
+  QCOMPARE(h.window->windowTitle(), kTitle + " [4/0]");
+}
+
+QTEST_MAIN(WindowTest)
+#include "window_test.moc"

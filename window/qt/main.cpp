@@ -9,6 +9,7 @@
 
 #include "platform/platform.h"
 #include "window/qt/main_window.h"
+#include "window/qt/paint_probe.h"
 #include "window/qt/shell.h"
 
 namespace {
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
   vesk::qt::XdgShell shell;
   vesk::qt::MainWindow window(vesk::platform::Native(), shell);
   window.Load();
+  vesk::qt::PaintProbe::InstallFromEnvironment(window);
   window.show();
   return QApplication::exec();
 }

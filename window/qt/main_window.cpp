@@ -63,7 +63,7 @@ QPushButton* PictureButton(QWidget* parent, const char* const* xpm) {
 MainWindow::MainWindow(platform::System& system, window::Shell& shell, ModalRunners runners)
     : runners_(std::move(runners)),
       list1_(new EventList(this)),
-      text1_(new QPlainTextEdit(this)),
+      text1_(new CookieView(this)),
       list2_(new EventList(this)),
       check1_(new QCheckBox(this)),
       german_(PictureButton(this, flag_de_xpm)),

@@ -11,12 +11,12 @@
 #include "platform/platform.h"
 #include "window/controls.h"
 #include "window/form1.h"
+#include "window/qt/cookie_view.h"
 #include "window/qt/widgets.h"
 
 class QAction;
 class QCheckBox;
 class QMenu;
-class QPlainTextEdit;
 class QPushButton;
 
 namespace vesk::qt {
@@ -40,7 +40,8 @@ class MainWindow final : public QWidget, public window::Window {
 
   window::Form1& Form() { return *form_; }
   EventList& List1Widget() { return *list1_; }
-  QPlainTextEdit& Text1Widget() { return *text1_; }
+  CookieView& Text1Widget() { return *text1_; }
+  QtTextBox& Text1Control() { return text1Control_; }
   EventList& List2Widget() { return *list2_; }
   QCheckBox& Check1Widget() { return *check1_; }
   QPushButton& Command1Widget(int index) { return index == 0 ? *german_ : *english_; }
@@ -65,7 +66,7 @@ class MainWindow final : public QWidget, public window::Window {
 
   ModalRunners runners_;
   EventList* list1_;
-  QPlainTextEdit* text1_;
+  CookieView* text1_;
   EventList* list2_;
   QCheckBox* check1_;
   QPushButton* german_;

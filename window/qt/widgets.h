@@ -3,8 +3,10 @@
 // The Qt widgets behind the abstract controls of window/controls.h: widgets that report their
 // input through callbacks, and one adapter per control kind.
 
+#include <QAbstractListModel>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
+#include <QStyledItemDelegate>
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,15 +16,44 @@
 
 class QAction;
 class QCheckBox;
-class QPlainTextEdit;
 
 namespace vesk::qt {
+
+class CookieView;
+
+// The rows of a list box. Each keeps the exact bytes it was given (a path need not be valid
+// UTF-8); what it shows is a lossy UTF-8 reading with TABs expanded, made when it is drawn.
+class RowModel final : public QAbstractListModel {
+ public:
+  int rowCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  void Clear();
+  void Append(const std::vector<std::string>& rows);
+  const std::string& Bytes(int row) const { return rows_[static_cast<std::size_t>(row)]; }
+
+ private:
+  std::vector<std::string> rows_;
+};
+
+// Draws rows as the standard delegate does, but gives every row the width of the widest, so a
+// view of uniform rows still scrolls to the end of the longest one.
+class WidestRowDelegate final : public QStyledItemDelegate {
+ public:
+  explicit WidestRowDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+  QSize OwnSize(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    return QStyledItemDelegate::sizeHint(option, index);
+  }
+  int widest = 0;
+};
 
 // A list box that reports key and mouse input with the window logic's codes (positions in
 // twips). The key report comes before the list applies the key; the list still applies it.
 // `click` is the user making an item current by mouse or keyboard: changes made by the program
 // (clearing, filling, select-all) never raise it.
-class EventList final : public QListWidget {
+// All rows have one height, so the view never measures them one by one: filling 100,000 rows
+// costs only the few that are measured for the widest.
+class EventList final : public QListView {
  public:
   explicit EventList(QWidget* parent);
 
@@ -30,6 +61,14 @@ class EventList final : public QListWidget {
   std::function<void(int button, int shift, float x, float y)> mouseDown;
   std::function<void(int button, int shift, float x, float y)> mouseUp;
   std::function<void()> click;
+
+  RowModel& Rows() { return rows_; }
+  const RowModel& Rows() const { return rows_; }
+  int count() const { return rows_.rowCount(); }
+  int currentRow() const { return currentIndex().row(); }
+  // Appends rows, widening the rows when one of them is the new widest.
+  void Append(const std::vector<std::string>& rows);
+  void Clear();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -41,6 +80,9 @@ class EventList final : public QListWidget {
  private:
   void ReportMouse(const std::function<void(int, int, float, float)>& report, const QMouseEvent& event);
   void ClickIfCurrentMoved(int before);
+
+  RowModel rows_;
+  WidestRowDelegate* delegate_;
 };
 
 // A label that reports a left click (press and release on it).
@@ -69,8 +111,6 @@ class Placed : public Interface {
   QWidget& widget_;
 };
 
-// Each item keeps the exact bytes it was given (a path need not be valid UTF-8) under
-// Qt::UserRole; the shown text is a lossy UTF-8 reading with TABs expanded to blanks.
 class QtListBox final : public Placed<window::ListBox> {
  public:
   explicit QtListBox(EventList& list) : Placed(list), list_(list) {}
@@ -94,11 +134,13 @@ class QtListBox final : public Placed<window::ListBox> {
 
 class QtTextBox final : public Placed<window::TextBox> {
  public:
-  explicit QtTextBox(QPlainTextEdit& edit);
+  explicit QtTextBox(CookieView& edit);
   void SetText(const std::string& text) override;
+  // The number of characters the view holds, as the user would copy them.
+  qsizetype ShownLength() const;
 
  private:
-  QPlainTextEdit& edit_;
+  CookieView& edit_;
 };
 
 class QtCheckBox final : public Placed<window::CheckBox> {

@@ -1,0 +1,270 @@
+#!/usr/bin/env python3
+"""Not a test: how fast the real Linux program answers on a real X server (its own Xvfb).
+
+  bench/window_bench.py --program build/default/vesk [--repeat 5] [--only text|list]
+
+Each cookie kind and size gets a session of its own: the program is started over a store that
+holds that one cookie, with VESK_PAINT_LOG set, so it logs (monotonic clock) when a press or
+key reached the cookie list and when a paint of the list or the text view had been handed to
+the X server, with the number of characters or rows shown. xdotool clicks the cookie; the time
+is from the press reaching the list to the first paint of the text view that shows the whole
+text. A click on "deeper scan" (the same single cookie, the text view emptied) comes between
+the repeats. "Ctrl+A" is from the key reaching the list to the list's next paint, pressed once
+the text is shown, so a view that keeps the program busy shows up there.
+For the lists the time is from starting the program to the first paint of the full list, and
+Ctrl+A as above; the tree of cookie files is made once per size.
+"""
+
+import argparse
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+from e2e_test import Display  # noqa: E402
+
+STORE = os.path.join("macromedia", "flash player", "#sharedobjects", "K3XQ2Z7M")
+KIB = 1024
+MIB = 1024 * KIB
+SIZES = [("30 KB", 30 * KIB), ("100 KB", 100 * KIB), ("1 MB", MIB), ("16 MiB", 16 * MIB)]
+WORDS = ("player score level volume region session items currency cart token visits last "
+         "name user preferences quality muted fullscreen").split()
+
+
+def nul_bytes(size):
+    return b"\x00" * size
+
+
+def word_bytes(size):
+    rng = random.Random(1)
+    out = bytearray()
+    while len(out) < size:
+        out += rng.choice(WORDS).encode() + b" "
+    return bytes(out[:size])
+
+
+def mix_bytes(size):
+    """Runs of control bytes (as AMF lengths and markers are) between short words."""
+    rng = random.Random(2)
+    controls = bytes(c for c in range(32) if c not in (10, 13))
+    out = bytearray()
+    while len(out) < size:
+        out += bytes(rng.choice(controls) for _ in range(rng.randint(1, 9)))
+        out += rng.choice(WORDS)[: rng.randint(3, 8)].encode()
+    return bytes(out[:size])
+
+
+def run_bytes(size):
+    letters = b"abcdefghijklmnopqrstuvwxyz"
+    return (letters * (size // len(letters) + 1))[:size]
+
+
+# Every byte shows as one character, so the text's length is the file's length.
+KINDS = [("NUL bytes", nul_bytes), ("words with blanks", word_bytes), ("binary mix", mix_bytes),
+         ("one run of letters", run_bytes)]
+
+
+class TimedOut(Exception):
+    pass
+
+
+class Session:
+    def __init__(self, display, program, appdata, work):
+        self.log_path = os.path.join(work, "paint.log")
+        open(self.log_path, "w").close()
+        self.offset = 0
+        self.env = {k: v for k, v in os.environ.items() if k not in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY")}
+        self.env.update(DISPLAY=display.name, APPDATA=appdata, XDG_RUNTIME_DIR=work,
+                        VESK_PAINT_LOG=self.log_path, LC_ALL="C.UTF-8", LANG="C.UTF-8")
+        self.started = time.monotonic()
+        self.process = subprocess.Popen([program], env=self.env, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        self.window = None
+        self.geometry = None
+
+    def xdo(self, *args):
+        done = subprocess.run(["xdotool", *args], env=self.env, capture_output=True, timeout=30)
+        return done.stdout.decode().strip()
+
+    def wait(self, accept, timeout):
+        """Reads the log on from where the last wait stopped until `accept` takes a record."""
+        deadline = time.monotonic() + timeout
+        while True:
+            with open(self.log_path) as log:
+                log.seek(self.offset)
+                while True:
+                    line = log.readline()
+                    if not line.endswith("\n"):
+                        break
+                    self.offset += len(line)
+                    fields = line.split()
+                    if fields[0] == "geometry":
+                        self.geometry = [int(v) for v in fields[2:4] + fields[6:8]]
+                        continue
+                    record = (fields[0], int(fields[1]) / 1e6, int(fields[2]))
+                    if accept(record):
+                        return record
+            if time.monotonic() > deadline or self.process.poll() is not None:
+                raise TimedOut("exit code %s" % self.process.poll())
+            time.sleep(0.005)
+
+    def find_window(self):
+        deadline = time.monotonic() + 30
+        while not self.window:
+            found = self.xdo("search", "--name", "^Vesk_").split()
+            self.window = found[0] if found else None
+            if time.monotonic() > deadline:
+                raise TimedOut()
+            time.sleep(0.05)
+
+    def click(self, x, y):
+        self.xdo("mousemove", "--window", self.window, str(x), str(y), "click", "1")
+
+    def click_list(self, x, y):
+        """Clicks the list and returns the press record; a click the X server dropped before the
+        window took input (it happens right after start) is not what is measured: click again."""
+        for _ in range(5):
+            self.click(x, y)
+            try:
+                return self.wait(lambda r: r[0] == "press", 2)
+            except TimedOut:
+                pass
+        raise TimedOut()
+
+    def ctrl_a(self, timeout):
+        for attempt in range(5):
+            self.xdo("windowfocus", "--sync", self.window)
+            self.xdo("key", "--clearmodifiers", "ctrl+a")
+            try:
+                key = self.wait(lambda r: r[0] == "key", 2)  # a key that got lost is pressed again
+                break
+            except TimedOut:
+                if attempt == 4:
+                    raise
+        shown = self.wait(lambda r: r[0] == "list1" and r[1] >= key[1], timeout)
+        return shown[1] - key[1]
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+
+
+def spread(values):
+    if not values:
+        return "-"
+    ms = sorted(v * 1000 for v in values)
+    return "%.0f ms (%.0f-%.0f)" % (statistics.median(ms), ms[0], ms[-1])
+
+
+def bench_text(display, program, repeat, timeout, sizes):
+    rows = []
+    for kind, make in KINDS:
+        for label, size in sizes:
+            with tempfile.TemporaryDirectory(prefix="vesk-bench-") as work:
+                appdata = os.path.join(work, "appdata")
+                folder = os.path.join(appdata, STORE, "bench.example")
+                os.makedirs(folder)
+                with open(os.path.join(folder, "cookie.sol"), "wb") as out:
+                    out.write(make(size))
+                session = Session(display, program, appdata, work)
+                shown, answers, note = [], [], ""
+                try:
+                    session.find_window()
+                    session.wait(lambda r: r[0] == "list1" and r[2] == 1, 30)
+                    row_x, row_y, box_x, box_y = session.geometry
+                    for _ in range(repeat):
+                        press = session.click_list(row_x, row_y)
+                        text = session.wait(lambda r: r[0] == "text1" and r[2] == size and r[1] > press[1], timeout)
+                        shown.append(text[1] - press[1])
+                        answers.append(session.ctrl_a(timeout))
+                        session.click(box_x, box_y)  # rescan: the text view is emptied
+                        session.wait(lambda r: r[0] == "text1" and r[2] == 0, timeout)
+                except TimedOut:
+                    note = " (then no paint within %d s)" % timeout
+                finally:
+                    session.close()
+            rows.append((kind, label, spread(shown) + note, spread(answers)))
+            print("  %s, %s: %s; Ctrl+A %s" % rows[-1], file=sys.stderr)
+    return rows
+
+
+def make_list_tree(appdata, count):
+    store = os.path.join(appdata, STORE)
+    for i in range(count):
+        folder = os.path.join(store, "site%d.example" % (i // 1000))
+        if i % 1000 == 0:
+            os.makedirs(folder)
+        with open(os.path.join(folder, "cookie%05d.sol" % i), "wb") as out:
+            out.write(b"\x00\xbf")
+
+
+def bench_list(display, program, repeat, timeout, counts):
+    rows = []
+    for count in counts:
+        with tempfile.TemporaryDirectory(prefix="vesk-bench-") as work:
+            appdata = os.path.join(work, "appdata")
+            make_list_tree(appdata, count)
+            filled, answers, note = [], [], ""
+            for _ in range(repeat):
+                session = Session(display, program, appdata, work)
+                try:
+                    session.find_window()
+                    shown = session.wait(lambda r: r[0] == "list1" and r[2] == count, timeout)
+                    filled.append(shown[1] - session.started)
+                    answers.append(session.ctrl_a(timeout))
+                except TimedOut as timed_out:
+                    note = " (timed out: %s)" % timed_out
+                    break
+                finally:
+                    session.close()
+        rows.append(("%d cookies" % count, spread(filled) + note, spread(answers)))
+        print("  %s: %s; Ctrl+A %s" % rows[-1], file=sys.stderr)
+    return rows
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--repeat", type=int, default=5)
+    parser.add_argument("--timeout", type=float, default=60, help="seconds to wait for one paint")
+    parser.add_argument("--only", choices=("text", "list"))
+    parser.add_argument("--max-size", default="16 MiB", choices=[label for label, _ in SIZES],
+                        help="largest cookie to try")
+    args = parser.parse_args()
+    for tool in ("Xvfb", "xdotool"):
+        if shutil.which(tool) is None:
+            sys.exit("missing: " + tool)
+    labels = [label for label, _ in SIZES]
+    sizes = SIZES[: labels.index(args.max_size) + 1]
+    program = os.path.abspath(args.program)
+    display = Display()
+    try:
+        if args.only != "list":
+            rows = bench_text(display, program, args.repeat, args.timeout, sizes)
+            print("| cookie | size | click to painted text, median (min-max) | then Ctrl+A to painted list |")
+            print("|---|---|---|---|")
+            for row in rows:
+                print("| %s | %s | %s | %s |" % row)
+            print()
+        if args.only != "text":
+            rows = bench_list(display, program, max(1, min(args.repeat, 3)), args.timeout, (30000, 100000))
+            print("| list | start to painted full list, median (min-max) | Ctrl+A to painted selection |")
+            print("|---|---|---|")
+            for row in rows:
+                print("| %s | %s | %s |" % row)
+    finally:
+        display.close()
+
+
+if __name__ == "__main__":
+    main()
