@@ -5,7 +5,7 @@
 set -euo pipefail
 
 run_packages=(cmake g++ make python3 libgtest-dev qt6-base-dev libgl-dev xdg-utils fonts-liberation fonts-dejavu-core)
-test_packages=(xvfb xauth xdotool x11-utils imagemagick googletest g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix wine64 wine)
+test_packages=(xvfb xauth xdotool x11-utils imagemagick googletest g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix wine64 wine lintian appstream dpkg-dev file)
 
 packages=("${run_packages[@]}")
 [ "${1:-run}" = test ] && packages+=("${test_packages[@]}")
