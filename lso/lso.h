@@ -26,13 +26,16 @@ enum class Kind {
   String,      // every kind of string: `text` (raw bytes as in the file)
   Object,      // anonymous or typed object, AMF0 ECMA array: `className` (may be empty), `members`
   Array,       // AMF0 strict array, AMF3 array: `items` (dense part), `members` (named part)
-  Vector,      // AMF3 vectors: `className` is "int", "uint", "double" or the object type name; `items`
+  Vector,      // AMF3 vectors: `className` is "int", "uint", "double" or the object type name
+               // ("*" for any); `items` (Integer for int, Number for uint and double);
+               // `boolean` is the fixed flag
   Date,        // `number`: milliseconds since 1970-01-01 UTC
   ByteArray,   // `text`: the bytes
   Xml,         // both XML kinds: `text`
-  Dictionary,  // `entries`
+  Dictionary,  // `entries`; `boolean` is the weak-keys flag
   Reference,   // a value written before: `text` is the JSON Pointer of where it was first written
   Problem,     // a value cut off by a problem: `text` is the message
+  Unsupported, // AMF0 "unsupported" marker: no content
 };
 
 struct Value {
@@ -69,14 +72,19 @@ struct Document {
   std::vector<Problem> problems;
 };
 
-// Decodes a whole file. Time linear and memory within a small multiple of the input's size.
+// Decodes a whole file. Time linear and memory within a small multiple of the input's size:
+// copies made for references share a budget of 1 MiB + 4 x the size; past it decoding stops with
+// a problem. Nesting deeper than 1,000 containers stops decoding too. A problem inside a value
+// stops the decoding there: that value becomes Kind::Problem, the values around it keep what was
+// read, and no later pair is read.
 Document Decode(std::string_view bytes);
 
 // Appends `text` as a JSON string (quotes included); bytes that are not UTF-8 become U+FFFD.
 void AppendJsonString(std::string& out, std::string_view text);
 
 // Appends the document's pairs as one compact JSON object, in file order, with the `$` wrappers
-// for values JSON has no type for (see README).
+// for values JSON has no type for (see README). Containers deeper than 1,000 levels are written
+// as {"$problem": ...}.
 void AppendJsonValues(std::string& out, const Document& doc);
 
 // Appends the document's problems as a JSON array of {"offset": N, "message": "..."}.

@@ -54,6 +54,12 @@ class Folder {
                                             const std::string& pattern) = 0;
 };
 
+// Length and last modification of a regular file.
+struct FileStatus {
+  std::int64_t length = 0;
+  std::int64_t modified = 0;  // seconds since 1970-01-01 00:00:00 UTC; negative before it
+};
+
 struct Version {
   int major = 0;
   int minor = 0;
@@ -81,6 +87,10 @@ class System {
 
   // The length in bytes of a regular file; nullopt when it has gone or is no regular file.
   virtual std::optional<std::int64_t> FileLength(const std::string& path) = 0;
+
+  // Length and modification time of a regular file; nullopt when it has gone or is no regular
+  // file.
+  virtual std::optional<FileStatus> GetFileStatus(const std::string& path) = 0;
 
   // Deletes exactly the named file: no wildcards, never a folder; a link is removed, not its
   // target. A read-only file is refused. A file already gone counts as deleted.

@@ -162,6 +162,12 @@ class PosixSystem final : public System {
     return static_cast<std::int64_t>(st.st_size);
   }
 
+  std::optional<FileStatus> GetFileStatus(const std::string& path) override {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return FileStatus{static_cast<std::int64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtime)};
+  }
+
   Result RemoveFile(const std::string& path) override {
     struct stat st {};
     if (lstat(path.c_str(), &st) != 0) return {errno == ENOENT ? 0 : errno};

@@ -167,6 +167,19 @@ class Win32System final : public System {
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
   }
 
+  std::optional<FileStatus> GetFileStatus(const std::string& path) override {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(ApiPath(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return std::nullopt;
+    const auto length = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    // FILETIME counts 100 ns steps since 1601-01-01 UTC.
+    const auto ticks = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                                 data.ftLastWriteTime.dwLowDateTime);
+    constexpr std::int64_t kTicksPerSecond = 10'000'000;
+    constexpr std::int64_t kSecondsFrom1601To1970 = 11'644'473'600;
+    return FileStatus{static_cast<std::int64_t>(length), ticks / kTicksPerSecond - kSecondsFrom1601To1970};
+  }
+
   Result RemoveFile(const std::string& path) override {
     const std::wstring apiPath = ApiPath(path);
     const DWORD attributes = GetFileAttributesW(apiPath.c_str());

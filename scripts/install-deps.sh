@@ -5,7 +5,9 @@
 set -euo pipefail
 
 run_packages=(cmake g++ make python3 libgtest-dev qt6-base-dev libgl-dev xdg-utils fonts-liberation fonts-dejavu-core)
-test_packages=(xvfb xauth xdotool x11-utils imagemagick googletest g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix wine64 wine lintian appstream dpkg-dev file)
+run_packages+=(libcli11-dev)  # vesk-cli's arguments (header-only; the MinGW build uses it too)
+test_packages=(xvfb xauth xdotool x11-utils imagemagick googletest g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix wine64 wine)
+test_packages+=(lintian appstream dpkg-dev file)  # building and checking the packages
 
 packages=("${run_packages[@]}")
 [ "${1:-run}" = test ] && packages+=("${test_packages[@]}")

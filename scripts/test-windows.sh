@@ -36,6 +36,13 @@ run() {
 }
 run vesk_win32_platform_tests
 run vesk_win32_window_tests
+echo "== vesk-cli.exe"
+# The console program end to end; no display needed.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+if ! timeout 600 python3 "$root/tests/win32/cli_wine_test.py" --program "$build/vesk-cli.exe" --version "$version"; then
+  echo "FAILED: vesk-cli.exe" >&2
+  failed=1
+fi
 wineserver -k 2>/dev/null || true
 
 [[ -f "$build/Vesk.exe" ]] || { echo "FAILED: build/windows/Vesk.exe is missing" >&2; failed=1; }

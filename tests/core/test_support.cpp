@@ -145,6 +145,10 @@ std::optional<std::int64_t> PlatformWrapper::FileLength(const std::string& path)
   return platform::Native().FileLength(path);
 }
 
+std::optional<platform::FileStatus> PlatformWrapper::GetFileStatus(const std::string& path) {
+  return platform::Native().GetFileStatus(path);
+}
+
 platform::Result PlatformWrapper::RemoveFile(const std::string& path) {
   removeCalls.push_back(path);
   if (refuseAllRemovals || refusedRemovals.count(path) != 0) return {EACCES};

@@ -66,6 +66,7 @@ class PlatformWrapper : public platform::System {
   platform::Result ReadFileHead(const std::string& path, std::size_t maxBytes,
                                 std::string& bytes) override;
   std::optional<std::int64_t> FileLength(const std::string& path) override;
+  std::optional<platform::FileStatus> GetFileStatus(const std::string& path) override;
   platform::Result RemoveFile(const std::string& path) override;
   std::string ExecutableName() override { return executableName; }
   platform::Version ProgramVersion() override;

@@ -223,5 +223,26 @@ TEST(Win32Platform, ExecutableNameIsTheRunningModuleWithoutFolderAndExtension) {
   EXPECT_EQ(Native().ExecutableName(), "vesk_win32_platform_tests");
 }
 
+TEST(Win32Platform, FileStatusGivesLengthAndModificationTimeInUtcSeconds) {
+  TempFolder root;
+  root.WriteFile("日本.sol", "12345");
+  const HANDLE file = CreateFileW(Literal(root / "日本.sol").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  // 2010-05-14 18:22:05.5 UTC in 100 ns steps since 1601; the half second is cut off.
+  const std::uint64_t ticks = (1273861325ull + 11644473600ull) * 10000000ull + 5000000ull;
+  const FILETIME written{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+  const bool set = SetFileTime(file, nullptr, nullptr, &written);
+  CloseHandle(file);
+  ASSERT_TRUE(set);
+  const auto status = Native().GetFileStatus(root / "日本.sol");
+  ASSERT_TRUE(status.has_value());
+  EXPECT_EQ(status->length, 5);
+  EXPECT_EQ(status->modified, 1273861325);
+  root.MakeFolder("folder.sol");
+  EXPECT_FALSE(Native().GetFileStatus(root / "folder.sol").has_value());
+  EXPECT_FALSE(Native().GetFileStatus(root / "missing.sol").has_value());
+}
+
 }  // namespace
 }  // namespace vesk

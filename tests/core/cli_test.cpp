@@ -1,0 +1,234 @@
+// vesk-cli's pure helpers, its commands over a scratch store, and the file status they use.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <optional>
+
+#include <gtest/gtest.h>
+
+#include "cli/commands.h"
+#include "cli/fields.h"
+#include "tests/core/test_support.h"
+
+namespace vesk::test {
+namespace {
+
+using namespace std::string_literals;
+using std::nullopt;
+
+TEST(CliFields, SiteIsTheFolderBelowTheStoresRandomFolder) {
+  const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
+      {"/h/.macromedia/Flash_Player/#SharedObjects/K3XQ2Z7M/games.example/tetris.swf/hi.sol", "games.example"},
+      {"/d/macromedia/flash player/#sharedobjects/K3/site/a.sol", "site"},  // any case
+      {"/d/#SHAREDOBJECTS/K3/site/deep/er/a.sol", "site"},
+      {"rel/#SharedObjects/K3/site/a.sol", "site"},
+      {"/d/#SharedObjects/K3/s\xff\x01/a.sol"s, "s\xff\x01"s},  // exact bytes
+      {"/d/#SharedObjects/K3/a.sol", nullopt},     // no site folder: the file lies in the random one
+      {"/d/#SharedObjects/a.sol", nullopt},
+      {"/d/#SharedObjects/K3//a.sol", nullopt},    // an empty name is no site
+      {"/d/SharedObjects/K3/site/a.sol", nullopt},
+      {"/d/x#SharedObjects/K3/site/a.sol", nullopt},
+      {"/d/#SharedObjectsX/K3/site/a.sol", nullopt},
+      {"/d/other/a.sol", nullopt},
+      {"", nullopt},
+  };
+  for (const auto& [path, site] : cases) EXPECT_EQ(cli::SiteOf(path), site) << path;
+}
+
+TEST(CliFields, HoldingFolderIsThePartBeforeTheFileName) {
+  const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
+      {"/h/store/K3/site/game.swf/a.sol", "game.swf"},
+      {"/h/ x /a.sol", " x "},
+      {"/a.sol", ""},     // the window shows an empty "From" there too
+      {"a//b.sol", ""},
+      {"a.sol", nullopt},
+      {"", nullopt},
+  };
+  for (const auto& [path, folder] : cases) EXPECT_EQ(cli::HoldingFolder(path), folder) << path;
+}
+
+TEST(CliFields, CsvQuotesOnlyWhatNeedsIt) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", ""},
+      {"plain path.sol", "plain path.sol"},
+      {" blanks ", " blanks "},
+      {"a,b", "\"a,b\""},
+      {"say \"hi\"", "\"say \"\"hi\"\"\""},
+      {"\"", "\"\"\"\""},
+      {"two\nlines", "\"two\nlines\""},
+      {"cr\r", "\"cr\r\""},
+      {"bytes\xff;", "bytes\xff;"},
+  };
+  for (const auto& [text, field] : cases) EXPECT_EQ(cli::CsvField(text), field) << text;
+}
+
+TEST(CliFields, UtcTimesInBothForms) {
+  struct Case {
+    std::int64_t seconds;
+    const char* iso;
+    const char* text;
+  };
+  const std::vector<Case> cases = {
+      {0, "1970-01-01T00:00:00Z", "1970-01-01 00:00:00 UTC"},
+      {1273861325, "2010-05-14T18:22:05Z", "2010-05-14 18:22:05 UTC"},
+      {-1, "1969-12-31T23:59:59Z", "1969-12-31 23:59:59 UTC"},
+      {951782400, "2000-02-29T00:00:00Z", "2000-02-29 00:00:00 UTC"},
+      {4107542400, "2100-03-01T00:00:00Z", "2100-03-01 00:00:00 UTC"},  // 2100 is no leap year
+      {-2203891201, "1900-02-28T23:59:59Z", "1900-02-28 23:59:59 UTC"},
+      {-11644473600, "1601-01-01T00:00:00Z", "1601-01-01 00:00:00 UTC"},  // the Windows epoch
+      {253402300799, "9999-12-31T23:59:59Z", "9999-12-31 23:59:59 UTC"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(cli::UtcIso(c.seconds), c.iso) << c.seconds;
+    EXPECT_EQ(cli::UtcText(c.seconds), c.text) << c.seconds;
+  }
+}
+
+TEST(CliFields, Utf8CheckRejectsEveryMalformedSequence) {
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {"", true}, {"plain", true}, {"\xc3\xa4", true}, {"\xe2\x82\xac", true}, {"\xf0\x9f\x98\x80", true},
+      {"\xef\xbf\xbd", true}, {"\xf4\x8f\xbf\xbf", true},
+      {"\xff", false}, {"\x80", false}, {"\xc3", false}, {"a\xe2\x82", false},
+      {"\xc0\xaf", false},          // overlong "/"
+      {"\xe0\x80\xaf", false},      // overlong
+      {"\xf0\x80\x80\xaf", false},  // overlong
+      {"\xed\xa0\x80", false},      // a surrogate
+      {"\xf4\x90\x80\x80", false},  // past U+10FFFF
+      {"\xc3\x28", false},          // no continuation byte
+  };
+  for (const auto& [text, valid] : cases) EXPECT_EQ(cli::IsUtf8(text), valid) << ::testing::PrintToString(text);
+}
+
+TEST(CliFields, Base64OfTheStandardVectors) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="},
+      {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {"\xff\xfe\x00"s, "//4A"}, {"\xfb\xff"s, "+/8="},
+  };
+  for (const auto& [bytes, text] : cases) EXPECT_EQ(cli::Base64(bytes), text);
+}
+
+// What a command wrote, kept apart by stream.
+class RecordingOutput : public cli::Output {
+ public:
+  std::string out;
+  std::vector<std::string> err;
+  void Out(std::string_view lines) override { out.append(lines); }
+  void Err(std::string_view line) override { err.emplace_back(line); }
+  std::string ErrorText(int error) override { return "error " + std::to_string(error); }
+};
+
+class CliCommands : public ::testing::Test {
+ protected:
+  TempDir dir;
+  PlatformWrapper system;
+  RecordingOutput output;
+};
+
+TEST_F(CliCommands, RootsAreScannedInTheGivenOrderAndReplaceTheStore) {
+  WriteFile(dir / "a/one.sol");
+  WriteFile(dir / "b/two.SOL");
+  WriteFile(dir / "b/not-a-cookie.txt");
+  WriteFile(dir / "home/.macromedia/Flash_Player/#SharedObjects/R/s/store.sol");
+  system.env["HOME"] = dir / "home";
+  cli::ListOptions options;
+  options.roots = {dir / "b", dir / "a/"};
+  EXPECT_EQ(cli::RunList(options, system, output), cli::kExitClean);
+  EXPECT_EQ(output.out, dir / "b/two.SOL\n" + dir / "a/one.sol\n");
+  EXPECT_TRUE(output.err.empty());
+
+  output = RecordingOutput();
+  options.roots = {dir / "missing", dir / "a/one.sol", dir / "a"};
+  EXPECT_EQ(cli::RunList(options, system, output), cli::kExitProblem);
+  EXPECT_EQ(output.out, dir / "a/one.sol\n");
+  EXPECT_EQ(output.err, (std::vector<std::string>{"vesk-cli: " + dir / "missing" + ": cannot open the folder",
+                                                  "vesk-cli: " + dir / "a/one.sol" + ": cannot open the folder"}));
+}
+
+TEST_F(CliCommands, MissingStoreIsAnEmptyListNotAnError) {
+  system.env["HOME"] = dir / "home";
+  for (const auto format : {cli::Format::Text, cli::Format::Json, cli::Format::Csv}) {
+    output = RecordingOutput();
+    EXPECT_EQ(cli::RunList({false, {}, format}, system, output), cli::kExitClean);
+    EXPECT_EQ(output.out, format == cli::Format::Csv ? "path,folder,site,size,modified\r\n" : "");
+    EXPECT_TRUE(output.err.empty());
+  }
+}
+
+TEST_F(CliCommands, DeeperListsTheWholeApplicationDataFolder) {
+  WriteFile(dir / "home/.macromedia/Flash_Player/#SharedObjects/R/s/store.sol");
+  WriteFile(dir / "home/elsewhere/stray.sol");
+  system.env["HOME"] = dir / "home";
+  cli::ListOptions options;
+  options.format = cli::Format::Csv;
+  EXPECT_EQ(cli::RunList(options, system, output), cli::kExitClean);
+  EXPECT_EQ(output.out.find("stray.sol"), std::string::npos);
+  EXPECT_NE(output.out.find("/s/store.sol,s,s,0,"), std::string::npos) << output.out;
+  output.out.clear();
+  options.deeper = true;
+  EXPECT_EQ(cli::RunList(options, system, output), cli::kExitClean);
+  EXPECT_NE(output.out.find("/elsewhere/stray.sol,elsewhere,,0,"), std::string::npos) << output.out;
+  EXPECT_NE(output.out.find("/s/store.sol,s,s,0,"), std::string::npos) << output.out;
+}
+
+TEST_F(CliCommands, UnreadableFileIsReportedAndTheOthersStillShown) {
+  WriteFile(dir / "locked.sol", "abc");
+  WriteFile(dir / "plain.sol", "abc");
+  system.refusedReads.insert(dir / "locked.sol");
+  for (const auto format : {cli::Format::Text, cli::Format::Json}) {
+    output = RecordingOutput();
+    cli::ShowOptions options{format, {dir / "locked.sol", dir / "plain.sol", dir / "missing.sol"}};
+    EXPECT_EQ(cli::RunShow(options, system, output), cli::kExitProblem);
+    ASSERT_EQ(output.err.size(), 2u);
+    EXPECT_EQ(output.err[0], "vesk-cli: " + dir / "locked.sol" + ": cannot read: error " + std::to_string(EACCES));
+    EXPECT_NE(output.out.find(dir / "plain.sol"), std::string::npos);
+    const bool listed = output.out.find(dir / "locked.sol") != std::string::npos;
+    EXPECT_EQ(listed, format == cli::Format::Json) << "JSON reports it as a problem, text only on stderr";
+  }
+  EXPECT_NE(output.out.find("\"size\":3,\"modified\":\""), std::string::npos) << output.out;
+  EXPECT_NE(output.out.find("\"name\":null,\"amf\":null,\"values\":{},\"problems\":[{\"offset\":0,"), std::string::npos)
+      << output.out;
+}
+
+TEST_F(CliCommands, FileLargerThanTheLimitIsAProblemNotATruncation) {
+  WriteFile(dir / "limit.sol", std::string(cli::kMaxDecodedBytes, 'x'));
+  WriteFile(dir / "over.sol", std::string(cli::kMaxDecodedBytes + 1, 'x'));
+  const std::string tooLarge = "the file is larger than 16 MiB and was not decoded";
+  cli::ShowOptions options{cli::Format::Text, {dir / "over.sol"}};
+  EXPECT_EQ(cli::RunShow(options, system, output), cli::kExitProblem);
+  const std::string head = dir / "over.sol\n  16777217 bytes, modified ";
+  const std::string tail = " UTC\n  problem at byte 0: " + tooLarge + "\n";
+  EXPECT_EQ(output.out.substr(0, head.size()), head);
+  ASSERT_GE(output.out.size(), head.size() + tail.size());
+  EXPECT_EQ(output.out.substr(output.out.size() - tail.size()), tail);
+  output.out.clear();
+  options.files = {dir / "limit.sol"};
+  cli::RunShow(options, system, output);
+  EXPECT_EQ(output.out.find(tooLarge), std::string::npos);
+  EXPECT_NE(output.out.find("16777216 bytes"), std::string::npos);
+}
+
+TEST(FileStatus, LengthAndModificationTimeOfRegularFilesOnly) {
+  TempDir dir;
+  WriteFile(dir / "five.sol", "12345");
+  const timespec times[2] = {{0, UTIME_OMIT}, {1273861325, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, (dir / "five.sol").c_str(), times, 0), 0);
+  ASSERT_EQ(symlink((dir / "five.sol").c_str(), (dir / "link.sol").c_str()), 0);
+  MakeFolders(dir / "folder.sol");
+  ASSERT_EQ(mkfifo((dir / "fifo.sol").c_str(), 0600), 0);
+
+  platform::System& system = platform::Native();
+  for (const char* name : {"five.sol", "link.sol"}) {
+    const auto status = system.GetFileStatus(dir / name);
+    ASSERT_TRUE(status.has_value()) << name;
+    EXPECT_EQ(status->length, 5) << name;
+    EXPECT_EQ(status->modified, 1273861325) << name;
+  }
+  for (const char* name : {"folder.sol", "fifo.sol", "missing.sol"}) {
+    EXPECT_FALSE(system.GetFileStatus(dir / name).has_value()) << name;
+  }
+}
+
+}  // namespace
+}  // namespace vesk::test
