@@ -8,7 +8,7 @@ cd "$root"
 scripts/package
 
 deb=$(ls build/default/vesk_*_amd64.deb)
-zip=$(ls build/windows/Vesk-*-windows-x64.zip)
+zip="$root/$(ls build/windows/Vesk-*-windows-x64.zip)"
 version=$(sed -nE 's/^project\(Vesk VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
