@@ -11,6 +11,7 @@ run_packages+=(libcli11-dev)  # vesk-cli's arguments (header-only; the MinGW bui
 test_packages=(xvfb xauth xdotool x11-utils imagemagick googletest g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix wine64 wine)
 run_packages+=(nlohmann-json3-dev)       # the .sol reader's tests and fuzzer check its JSON with it
 test_packages+=(clang libfuzzer-14-dev libclang-rt-14-dev)  # the .sol reader's fuzzer; clang only recommends its runtimes
+test_packages+=(lintian appstream dpkg-dev file)  # building and checking the packages
 
 packages=("${run_packages[@]}")
 [ "${1:-run}" = test ] && packages+=("${test_packages[@]}")
