@@ -3,9 +3,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "build_config.h"
@@ -116,7 +118,13 @@ int Run(std::vector<std::string> arguments) {
       terminal.Out(out.str());
       return vesk::cli::kExitClean;
     }
-    terminal.Err(std::string("vesk-cli: ") + error.what());
+    // CLI11 takes an unknown command for a missing one; name it instead.
+    const bool unknownCommand = arguments.size() > 1 && !arguments[1].empty() && arguments[1][0] != '-' &&
+                                std::as_const(app).get_subcommands(std::function<bool(const CLI::App*)>(
+                                    [&](const CLI::App* command) { return command->get_name() == arguments[1]; }))
+                                    .empty();
+    terminal.Err(unknownCommand ? "vesk-cli: unknown command: " + arguments[1]
+                                : std::string("vesk-cli: ") + error.what());
     std::string usage = vesk::cli::kUsage;
     usage.pop_back();
     terminal.Err(usage);

@@ -204,6 +204,8 @@ def test_usage(program, version):
         check(out == b"", f"{args}: nothing on stdout")
         first, rest = err.decode().split("\n", 1)
         check(first.startswith("vesk-cli: ") and rest.startswith("usage: vesk-cli "), f"{args}: stderr {err!r}")
+    _, _, err = program.run("frobnicate")
+    check(err.startswith(b"vesk-cli: unknown command: frobnicate\n"), f"an unknown command is named: {err!r}")
     rc, out, _ = program.run("--version")
     check(rc == 0 and out == f"vesk-cli {version}\n".encode(), f"--version: {out!r}")
     for args in (["--help"], ["list", "--help"], ["show", "--help"]):
