@@ -15,19 +15,6 @@
 namespace vesk::cli {
 namespace {
 
-// `"key":"text"`, with `key_bytes` holding the exact bytes when the text is not UTF-8.
-void AppendText(std::string& out, std::string_view key, const std::string& text) {
-  out.append("\"").append(key).append("\":");
-  lso::AppendJsonString(out, text);
-  if (!IsUtf8(text)) out.append(",\"").append(key).append("_bytes\":{\"$bytes\":\"").append(Base64(text)).append("\"}");
-}
-
-std::vector<std::string> ScanCookies(const std::string& root, platform::System& system) {
-  discovery::EntryList entries(1);
-  discovery::ScanFolder(root, discovery::kScanPattern, entries, system);
-  return discovery::CookiePaths(entries);
-}
-
 std::string KindText(const discovery::Store& store) {
   if (store.IsPlugIn()) return "plug-in";
   return store.profile.empty() ? store.browser : store.browser + " (" + store.profile + ")";
@@ -50,17 +37,13 @@ void AppendDeleteLine(std::string& out, Format format, const Listed& listed, con
                       const std::string& error) {
   if (format == Format::Json) {
     out += '{';
-    AppendText(out, "path", listed.file.path);
+    AppendJsonText(out, "path", listed.file.path);
     out += ',';
-    AppendText(out, "site", listed.file.site);
+    AppendJsonText(out, "site", listed.file.site);
     out.append(",\"kind\":\"").append(discovery::FileKindName(listed.file.kind)).append("\",");
-    if (listed.store.empty()) {
-      out.append("\"store\":null,");
-    } else {
-      AppendText(out, "store", listed.store);
-      out += ',';
-    }
-    AppendText(out, "result", result);
+    AppendJsonText(out, "store", listed.store.empty() ? std::nullopt : std::optional<std::string_view>(listed.store));
+    out += ',';
+    AppendJsonText(out, "result", result);
     out.append(",\"error\":");
     if (error.empty()) {
       out.append("null");
@@ -82,20 +65,20 @@ int RunStores(const StoresOptions& options, platform::System& system, Output& ou
   std::string line;
   for (const discovery::Store& store : discovery::FindStores(system)) {
     std::size_t cookies = 0, settings = 0;
-    for (const std::string& path : ScanCookies(store.folder, system)) {
+    for (const std::string& path : discovery::ScanCookiePaths(store.folder, system)) {
       ++(discovery::ClassifyPath(path).kind == discovery::FileKind::kSettings ? settings : cookies);
     }
     line.clear();
     const char* kind = store.IsPlugIn() ? "plug-in" : "browser";
     if (options.format == Format::Json) {
       line += '{';
-      AppendText(line, "store", store.name);
+      AppendJsonText(line, "store", store.name);
       line.append(",\"kind\":\"").append(kind).append("\",");
-      AppendText(line, "browser", store.browser);
+      AppendJsonText(line, "browser", store.browser);
       line += ',';
-      AppendText(line, "profile", store.profile);
+      AppendJsonText(line, "profile", store.profile);
       line += ',';
-      AppendText(line, "folder", store.folder);
+      AppendJsonText(line, "folder", store.folder);
       line.append(",\"cookies\":").append(std::to_string(cookies));
       line.append(",\"settings\":").append(std::to_string(settings)).append("}\n");
     } else if (options.format == Format::Csv) {
@@ -128,11 +111,11 @@ int RunDelete(const DeleteOptions& options, platform::System& system, Output& ou
   std::vector<Listed> listing;
   for (const auto& [root, store] : Walks(options.list, system)) {
     if (store.empty() && !options.list.roots.empty() &&
-        !system.OpenFolder(discovery::ProperPath(root), discovery::kScanPattern)) {
+        !system.OpenFolder(platform::ProperPath(root), discovery::kScanPattern)) {
       output.Err("vesk-cli: " + root + ": cannot open the folder");
       return kExitProblem;
     }
-    for (std::string& path : ScanCookies(root, system)) {
+    for (std::string& path : discovery::ScanCookiePaths(root, system)) {
       discovery::FileClass kind = discovery::ClassifyPath(path);
       listing.push_back({{root, std::move(path), kind.kind, std::move(kind.site)}, store});
     }
