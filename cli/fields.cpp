@@ -1,6 +1,7 @@
 #include "cli/fields.h"
 
 #include "base/base64.h"
+#include "base/escape.h"
 #include "base/utf8.h"
 #include "lso/lso.h"
 #include "platform/platform.h"
@@ -47,6 +48,13 @@ void AppendJsonText(std::string& out, std::string_view key, std::optional<std::s
   out.append(",\"").append(key).append("_bytes\":{\"$bytes\":\"");
   base::AppendBase64(out, *text);
   out.append("\"}");
+}
+
+std::string EscapedPath(std::string_view path) {
+  if (!base::NeedsEscape(path)) return std::string(path);
+  std::string shown = "$'";
+  base::AppendEscaped(shown, path, "\\'");
+  return shown += '\'';
 }
 
 std::string CsvField(std::string_view text) {

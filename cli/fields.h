@@ -20,6 +20,11 @@ std::optional<std::string> SiteOf(std::string_view path);
 // it only with U+FFFD, also `"key_bytes":{"$bytes":"base64"}` with its exact bytes.
 void AppendJsonText(std::string& out, std::string_view key, std::optional<std::string_view> text);
 
+// `path` as it is, unless it holds something a terminal would act on (base::NeedsEscape); then
+// in the shell's $'...' form with escapes (\x1B, \u202E, \xFE, \n, \\, \'), as GNU ls shows such
+// names: readable, unambiguous, and the same path again when pasted into a POSIX shell.
+std::string EscapedPath(std::string_view path);
+
 // One CSV field (RFC 4180): quoted, with inner quotes doubled, when it holds a comma, a quote,
 // CR or LF; otherwise as it is.
 std::string CsvField(std::string_view text);
