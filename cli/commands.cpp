@@ -1,7 +1,10 @@
 #include "cli/commands.h"
 
+#include "base/escape.h"
+
 #include <optional>
 
+#include "base/civil_time.h"
 #include "cli/fields.h"
 #include "discovery/cookie_list.h"
 #include "discovery/scan.h"
@@ -13,7 +16,7 @@
 namespace vesk::cli {
 
 const char* const kUsage =
-    "usage: vesk-cli list [--deeper | --root DIR... | --all-stores] [--format text|json|csv]\n"
+    "usage: vesk-cli list [--deeper | --root DIR... | --all-stores] [--format text|json|csv | -0]\n"
     "       vesk-cli show [--format text|json] FILE...\n"
     "       vesk-cli stores [--format text|json|csv]\n"
     "       vesk-cli delete [--deeper | --root DIR... | --all-stores] (--site PATTERN... | --all)\n"
@@ -41,27 +44,15 @@ FileRecord Describe(const std::string& path, platform::System& system) {
   return record;
 }
 
-// `"key":"text"`, and when the text is not UTF-8 (so that JSON can carry it only with U+FFFD)
-// also `"key_bytes":{"$bytes":"base64"}` with its exact bytes.
-void AppendTextMember(std::string& out, std::string_view key, const std::optional<std::string>& text) {
-  out.append("\"").append(key).append("\":");
-  if (!text) {
-    out.append("null");
-    return;
-  }
-  lso::AppendJsonString(out, *text);
-  if (!IsUtf8(*text)) out.append(",\"").append(key).append("_bytes\":{\"$bytes\":\"").append(Base64(*text)).append("\"}");
-}
-
 void AppendFileMembers(std::string& out, const FileRecord& record) {
-  AppendTextMember(out, "path", record.path);
+  AppendJsonText(out, "path", record.path);
   out += ',';
-  AppendTextMember(out, "folder", record.folder);
+  AppendJsonText(out, "folder", record.folder);
   out += ',';
-  AppendTextMember(out, "site", record.site);
+  AppendJsonText(out, "site", record.site);
   out.append(",\"size\":").append(record.size ? std::to_string(*record.size) : "null");
   if (record.modified) {
-    out.append(",\"modified\":\"").append(UtcIso(*record.modified)).append("\"");
+    out.append(",\"modified\":\"").append(base::UtcIso(*record.modified)).append("\"");
   } else {
     out.append(",\"modified\":null");
   }
@@ -72,7 +63,7 @@ void AppendCsvRecord(std::string& out, const FileRecord& record) {
   out.append(CsvField(record.folder.value_or(""))).append(",");
   out.append(CsvField(record.site.value_or(""))).append(",");
   out.append(record.size ? std::to_string(*record.size) : "").append(",");
-  out.append(record.modified ? UtcIso(*record.modified) : "").append("\r\n");
+  out.append(record.modified ? base::UtcIso(*record.modified) : "").append("\r\n");
 }
 
 }  // namespace
@@ -89,26 +80,42 @@ std::vector<Walk> Walks(const ListOptions& options, platform::System& system) {
   return walks;
 }
 
+std::string ShownPath(Output& output, Stream stream, std::string_view path) {
+  return output.IsTerminal(stream) ? EscapedPath(path) : std::string(path);
+}
+
+WalkCheck CheckWalk(const Walk& walk, const ListOptions& options, platform::System& system, Output& output) {
+  const platform::Result check = system.CheckFolder(walk.root);
+  if (check.ok()) return WalkCheck::kWalk;
+  // A folder asked for by name that cannot be opened is more likely a typing error, so it is
+  // said; a store that is not there just holds no cookies.
+  const bool named = walk.store.empty() && !options.roots.empty();
+  if (!named && platform::IsNotFound(check.error)) return WalkCheck::kNothing;
+  output.Err("vesk-cli: " + ShownPath(output, Stream::kErr, walk.root) + ": cannot open the folder: " +
+             output.ErrorText(check.error));
+  return WalkCheck::kFailed;
+}
+
 int RunList(const ListOptions& options, platform::System& system, Output& output) {
   int status = kExitClean;
   if (options.format == Format::Csv) {
     output.Out(options.allStores ? "path,folder,site,size,modified,store,kind\r\n" : "path,folder,site,size,modified\r\n");
   }
-  for (const auto& [root, store] : Walks(options, system)) {
-    // A missing store just means no cookies, as in the window; a folder asked for by name that
-    // cannot be opened is more likely a typing error, so it is said.
-    if (!options.roots.empty() && !system.OpenFolder(discovery::ProperPath(root), discovery::kScanPattern)) {
-      output.Err("vesk-cli: " + root + ": cannot open the folder");
-      status = kExitProblem;
-      continue;
-    }
-    discovery::EntryList entries(1);
-    discovery::ScanFolder(root, discovery::kScanPattern, entries, system);
+  const bool terminal = output.IsTerminal(Stream::kOut);
+  for (const Walk& walk : Walks(options, system)) {
+    const WalkCheck check = CheckWalk(walk, options, system, output);
+    if (check == WalkCheck::kFailed) status = kExitProblem;
+    if (check != WalkCheck::kWalk) continue;
+    const std::string& store = walk.store;
     std::string line;
-    for (const std::string& path : discovery::CookiePaths(entries)) {
+    for (const std::string& path : discovery::ScanCookiePaths(walk.root, system)) {
       line.clear();
       if (options.format == Format::Text) {
-        line.append(path).append("\n");
+        if (options.print0) {
+          line.append(path).push_back('\0');
+        } else {
+          line.append(ShownPath(output, Stream::kOut, path)).append("\n");
+        }
         output.Out(line);
         continue;
       }
@@ -118,7 +125,7 @@ int RunList(const ListOptions& options, platform::System& system, Output& output
       if (kind.kind == discovery::FileKind::kSettings) record.site = kind.site;
       if (!record.size) {
         // Gone since the scan, or no regular file: still listed, as the window would.
-        output.Err("vesk-cli: " + path + ": cannot read its size and time");
+        output.Err("vesk-cli: " + ShownPath(output, Stream::kErr, path) + ": cannot read its size and time");
         status = kExitProblem;
       }
       if (options.format == Format::Json) {
@@ -126,11 +133,16 @@ int RunList(const ListOptions& options, platform::System& system, Output& output
         AppendFileMembers(line, record);
         if (options.allStores) {
           line.append(",");
-          AppendTextMember(line, "store", store);
+          AppendJsonText(line, "store", store);
           line.append(",\"kind\":\"").append(discovery::FileKindName(kind.kind)).append("\"");
         }
         line.append("}\n");
       } else {
+        if (terminal) {  // CSV has no escapes of its own
+          record.path = EscapedPath(record.path);
+          if (record.folder) record.folder = EscapedPath(*record.folder);
+          if (record.site) record.site = EscapedPath(*record.site);
+        }
         AppendCsvRecord(line, record);
         if (options.allStores) {
           line.resize(line.size() - 2);  // before the record's CRLF
@@ -155,11 +167,11 @@ class OutputSink final : public lso::Sink {
   Output& output_;
 };
 
-// Text from a file (a cookie's name, a problem that quotes it) shown on a terminal: controls
-// and the characters that reorder a line become escapes; everything else stays as it is.
+// Text from a file (a cookie's name, a problem that quotes it) in the text form: controls and
+// the characters that reorder a line become escapes; everything else stays as it is.
 std::string Shown(std::string_view text) {
   std::string out;
-  lso::AppendShown(out, text);
+  base::AppendEscaped(out, text);
   return out;
 }
 
@@ -179,7 +191,7 @@ Decoded ReadAndDecode(const std::string& path, platform::System& system, Output&
   const platform::Result read = system.ReadFileHead(path, kMaxDecodedBytes + 1, bytes);
   if (!read.ok()) {
     const std::string why = output.ErrorText(read.error);
-    output.Err("vesk-cli: " + path + ": cannot read: " + why);
+    output.Err("vesk-cli: " + ShownPath(output, Stream::kErr, path) + ": cannot read: " + why);
     result.problems.push_back({0, "cannot read the file: " + why});
     return result;
   }
@@ -208,7 +220,7 @@ void WriteShowJson(Output& output, Decoded& file) {
     output.Out("}\n");
     return;
   }
-  AppendTextMember(head, "name", std::string(file.tape->Name()));
+  AppendJsonText(head, "name", std::string(file.tape->Name()));
   head.append(",\"amf\":").append(std::to_string(file.tape->Amf())).append(",\"values\":");
   output.Out(head);
   lso::WriteJsonValues(*file.tape, sink, file.problems);
@@ -225,8 +237,8 @@ void WriteShowText(Output& output, Decoded& file) {
     facts.push_back("AMF" + std::to_string(file.tape->Amf()));
   }
   if (file.record.size) facts.push_back(std::to_string(*file.record.size) + " bytes");
-  if (file.record.modified) facts.push_back("modified " + UtcText(*file.record.modified));
-  std::string head = file.record.path + "\n";
+  if (file.record.modified) facts.push_back("modified " + base::UtcText(*file.record.modified));
+  std::string head = ShownPath(output, Stream::kOut, file.record.path) + "\n";
   for (std::size_t i = 0; i < facts.size(); ++i) head.append(i == 0 ? "  " : ", ").append(facts[i]);
   if (!facts.empty()) head.append("\n");
   output.Out(head);

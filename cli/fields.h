@@ -1,9 +1,8 @@
 #pragma once
 
-// The pure pieces of vesk-cli's output: what a path says about its cookie, and the quoting and
-// time forms of the text, JSON Lines and CSV outputs.
+// The pure pieces of vesk-cli's output: what a path says about its cookie, and the quoting of
+// the JSON Lines and CSV outputs.
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,19 +16,17 @@ std::optional<std::string> HoldingFolder(std::string_view path);
 // file lies inside it; nullopt for a file outside such a store.
 std::optional<std::string> SiteOf(std::string_view path);
 
-// True when `text` is well-formed UTF-8: no overlong forms, surrogates or values past U+10FFFF.
-bool IsUtf8(std::string_view text);
+// `"key":"text"` for JSON (null for no text); when the text is not UTF-8, so that JSON can carry
+// it only with U+FFFD, also `"key_bytes":{"$bytes":"base64"}` with its exact bytes.
+void AppendJsonText(std::string& out, std::string_view key, std::optional<std::string_view> text);
 
-// Standard base64 (RFC 4648) with padding.
-std::string Base64(std::string_view bytes);
+// `path` as it is, unless it holds something a terminal would act on (base::NeedsEscape); then
+// in the shell's $'...' form with escapes (\x1B, \u202E, \xFE, \n, \\, \'), as GNU ls shows such
+// names: readable, unambiguous, and the same path again when pasted into a POSIX shell.
+std::string EscapedPath(std::string_view path);
 
 // One CSV field (RFC 4180): quoted, with inner quotes doubled, when it holds a comma, a quote,
 // CR or LF; otherwise as it is.
 std::string CsvField(std::string_view text);
-
-// Seconds since 1970-01-01 UTC as "2010-05-14T18:22:05Z" and as "2010-05-14 18:22:05 UTC"
-// (proleptic Gregorian calendar, any year).
-std::string UtcIso(std::int64_t seconds);
-std::string UtcText(std::int64_t seconds);
 
 }  // namespace vesk::cli

@@ -54,8 +54,11 @@ std::string Native(std::string path) {
   return path;
 }
 
+// A folder that cannot be read is still there: it is listed, and reading it is left to fail
+// where it can be said.
 bool FolderExists(const std::string& folder, platform::System& system) {
-  return system.OpenFolder(folder, "*.*") != nullptr;
+  const platform::Result check = system.CheckFolder(folder);
+  return check.ok() || !platform::IsNotFound(check.error);
 }
 
 // Where the browsers keep their data. Chromium on Linux follows XDG_CONFIG_HOME when it is an
@@ -63,17 +66,17 @@ bool FolderExists(const std::string& folder, platform::System& system) {
 std::string BrowserBase(const Browser& browser, platform::System& system) {
 #ifdef _WIN32
   const std::string base = system.GetEnv(browser.profiles ? "LOCALAPPDATA" : "APPDATA");
-  return base.empty() ? std::string() : ProperPath(base);
+  return base.empty() ? std::string() : platform::ProperPath(base);
 #elif defined(__APPLE__)
   (void)browser;
   const std::string home = system.GetEnv("HOME");
-  return home.empty() ? std::string() : ProperPath(home) + "Library/Application Support/";
+  return home.empty() ? std::string() : platform::ProperPath(home) + "Library/Application Support/";
 #else
   (void)browser;
   const std::string xdg = system.GetEnv("XDG_CONFIG_HOME");
-  if (!xdg.empty() && xdg.front() == '/') return ProperPath(xdg);
+  if (!xdg.empty() && xdg.front() == '/') return platform::ProperPath(xdg);
   const std::string home = system.GetEnv("HOME");
-  return home.empty() ? std::string() : ProperPath(home) + ".config/";
+  return home.empty() ? std::string() : platform::ProperPath(home) + ".config/";
 #endif
 }
 

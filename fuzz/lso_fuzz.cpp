@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "json_checks.h"
 #include "lso/lso.h"
 
 namespace {
@@ -20,29 +20,6 @@ using namespace vesk::lso;
 void Check(bool ok) {
   if (!ok) std::abort();
 }
-
-struct UniqueNames : nlohmann::json_sax<nlohmann::json> {
-  std::vector<std::set<std::string>> open;
-  bool null() override { return true; }
-  bool boolean(bool) override { return true; }
-  bool number_integer(number_integer_t) override { return true; }
-  bool number_unsigned(number_unsigned_t) override { return true; }
-  bool number_float(number_float_t, const string_t&) override { return true; }
-  bool string(string_t&) override { return true; }
-  bool binary(binary_t&) override { return true; }
-  bool start_object(std::size_t) override {
-    open.emplace_back();
-    return true;
-  }
-  bool key(string_t& k) override { return open.back().insert(k).second; }
-  bool end_object() override {
-    open.pop_back();
-    return true;
-  }
-  bool start_array(std::size_t) override { return true; }
-  bool end_array() override { return true; }
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
-};
 
 void Walk(const Tape& tape, NodeId node, const nlohmann::json& file, int depth) {
   Check(depth <= 1002);
@@ -62,8 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<Problem> problems = tape.Problems();
   StringSink json;
   WriteJsonValues(tape, json, problems);
-  UniqueNames names;
-  Check(nlohmann::json::sax_parse(json.text, &names));
+  Check(vesk::test::HasUniqueNames(json.text));
   const nlohmann::json file = {{"values", nlohmann::json::parse(json.text)}};
   Walk(tape, kRoot, file, 0);
 

@@ -1,6 +1,8 @@
 // AMF3 values: a type byte, then mostly a U29 that is either a reference into one of the three
 // tables (strings, objects, traits) or the length or count of what follows inline.
 
+#include "base/escape.h"
+#include "base/utf8.h"
 #include "lso/reader.h"
 #include "lso/text_forms.h"
 
@@ -10,7 +12,7 @@ namespace {
 // A class name in a message: as it is when it is plain, quoted and escaped otherwise.
 void AppendShownName(std::string& out, std::string_view name) {
   std::string escaped;
-  AppendEscaped(escaped, name, true);
+  base::AppendEscaped(escaped, name, "\"\\");
   if (escaped == name && !name.empty() && name.find(' ') == std::string_view::npos) out += name;
   else AppendQuoted(out, name);
 }

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "base/base64.h"
+#include "base/civil_time.h"
 #include "lso/lso.h"
 #include "lso/tape_internal.h"
 #include "lso/text_forms.h"
@@ -219,7 +221,7 @@ class JsonWriter : public detail::Writer {
         break;
       case Kind::Date:
         Put(R"({"$date":)");
-        if (std::string date; detail::AppendDate(date, s.number, true)) {
+        if (std::string date; base::AppendUtcMilliseconds(date, s.number, base::TimeForm::kIso)) {
           Put('"');
           Put(date);
           Put('"');
@@ -233,7 +235,7 @@ class JsonWriter : public detail::Writer {
         std::string_view bytes = s.bytes;
         while (!bytes.empty()) {
           const std::size_t n = std::min<std::size_t>(bytes.size(), kPiece / 3 * 3);
-          detail::AppendBase64(out_, bytes.substr(0, n));
+          base::AppendBase64(out_, bytes.substr(0, n));
           bytes.remove_prefix(n);
           Flush();
         }

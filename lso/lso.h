@@ -161,10 +161,6 @@ void WriteTextNode(const Tape& tape, NodeId node, Sink& out, std::vector<Problem
 // for a container.
 std::string ValueText(const Tape& tape, NodeId node, std::size_t maxChars);
 
-// Appends `text` so that it can be shown on a terminal: controls and the characters that
-// reorder a line as escapes (\x1B, \u202E), bytes that are not UTF-8 as \xFE; the rest as it is.
-void AppendShown(std::string& out, std::string_view text);
-
 // A node's key as WriteText writes it: bare when plain, quoted and escaped otherwise; for an
 // index "[3]".
 std::string KeyText(const Tape& tape, NodeId node);

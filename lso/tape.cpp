@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "base/escape.h"
+#include "base/utf8.h"
 #include "lso/reader.h"
 #include "lso/tape_internal.h"
 #include "lso/text_forms.h"
@@ -78,9 +80,9 @@ std::string_view RawKey(const Tape::Impl& t, std::uint32_t item, std::uint32_t p
 std::string_view JsonName(const Tape::Impl& t, std::uint32_t item, std::uint32_t parent, std::uint32_t row,
                           std::string& buffer) {
   const std::string_view raw = RawKey(t, item, parent, row);
-  if (IsUtf8(raw)) return raw;
+  if (base::IsUtf8(raw)) return raw;
   buffer.clear();
-  AppendUtf8(buffer, raw);
+  base::AppendUtf8(buffer, raw);
   return buffer;
 }
 

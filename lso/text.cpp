@@ -5,6 +5,9 @@
 
 #include <cmath>
 
+#include "base/civil_time.h"
+#include "base/escape.h"
+#include "base/utf8.h"
 #include "lso/lso.h"
 #include "lso/tape_internal.h"
 #include "lso/text_forms.h"
@@ -13,10 +16,7 @@
 namespace vesk::lso {
 namespace {
 
-using detail::Item;
-using detail::KeyForm;
-using detail::kNoItem;
-using detail::Tag;
+using namespace detail;  // the tape's layout
 
 // A container is written on one line when it holds only a few scalars and the line stays short;
 // scalars at an index are packed onto lines of about this width.
@@ -51,7 +51,7 @@ void AppendCut(std::string& out, std::string_view s, std::size_t maxChars) {
   if (maxChars == 0) return detail::AppendQuoted(out, s);
   std::size_t end = 0, chars = 0;
   while (end < s.size() && chars < maxChars) {
-    const std::size_t n = detail::Utf8SequenceLength(s.substr(end));
+    const std::size_t n = base::Utf8SequenceLength(s.substr(end));
     end += n == 0 ? 1 : n;
     ++chars;
   }
@@ -73,7 +73,7 @@ void AppendScalar(std::string& out, const Scalar& s, std::size_t maxChars) {
       AppendCut(out, s.bytes, maxChars);
       return;
     case Kind::Date:
-      if (!detail::AppendDate(out, s.number, false)) {
+      if (!base::AppendUtcMilliseconds(out, s.number, base::TimeForm::kText)) {
         out += "date(";
         AppendNumber(out, s.number);
         out += " ms)";
@@ -170,7 +170,7 @@ class TextWriter : public detail::Writer {
     std::string_view rest = s.bytes;
     while (!rest.empty() && !cut_) {
       const std::size_t n = detail::PieceLength(rest, kPiece);
-      detail::AppendEscaped(out_, rest.substr(0, n), true);
+      base::AppendEscaped(out_, rest.substr(0, n), "\"\\");
       rest.remove_prefix(n);
       Flush();
     }
@@ -382,8 +382,6 @@ class TextWriter : public detail::Writer {
 };
 
 }  // namespace
-
-void AppendShown(std::string& out, std::string_view text) { detail::AppendEscaped(out, text, false); }
 
 std::size_t OutputLimit(const Tape& tape) { return (std::size_t{64} << 20) + 16 * tape.Bytes().size(); }
 

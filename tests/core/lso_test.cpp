@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "lso/lso.h"
+#include "json_checks.h"
 #include "sol_builder.h"
 
 namespace vesk::lso {
@@ -108,25 +109,6 @@ std::string Dump(const Tape& t) {
   return out;
 }
 
-// Fails on an object with a member name twice, which nlohmann's parser would let pass.
-struct UniqueNames : nlohmann::json_sax<nlohmann::json> {
-  std::vector<std::set<std::string>> open;
-  bool duplicate = false;
-  bool null() override { return true; }
-  bool boolean(bool) override { return true; }
-  bool number_integer(number_integer_t) override { return true; }
-  bool number_unsigned(number_unsigned_t) override { return true; }
-  bool number_float(number_float_t, const string_t&) override { return true; }
-  bool string(string_t&) override { return true; }
-  bool binary(binary_t&) override { return true; }
-  bool start_object(std::size_t) override { open.emplace_back(); return true; }
-  bool key(string_t& k) override { duplicate |= !open.back().insert(k).second; return true; }
-  bool end_object() override { open.pop_back(); return true; }
-  bool start_array(std::size_t) override { return true; }
-  bool end_array() override { return true; }
-  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
-};
-
 std::string Json(const Tape& tape, std::vector<Problem>* problems = nullptr) {
   StringSink sink;
   std::vector<Problem> all = tape.Problems();
@@ -153,9 +135,7 @@ void CollectReferences(const Tape& t, NodeId n, std::vector<std::string>& out) {
 void CheckForms(const Tape& tape) {
   std::vector<Problem> problems;
   const std::string json = Json(tape, &problems);
-  UniqueNames names;
-  ASSERT_TRUE(nlohmann::json::sax_parse(json, &names)) << json.substr(0, 200);
-  EXPECT_FALSE(names.duplicate) << json.substr(0, 200);
+  EXPECT_TRUE(test::HasUniqueNames(json)) << json.substr(0, 200);
   nlohmann::json file = {{"values", nlohmann::json::parse(json)}};
   std::vector<std::string> refs;
   CollectReferences(tape, kRoot, refs);

@@ -48,6 +48,8 @@ class PlatformWrapper : public platform::System {
  public:
   // Variables not in the map read as empty; nothing comes from the real environment.
   std::map<std::string, std::string> env;
+  // Runs before every GetEnv with the variable's name: a test can throw from here.
+  std::function<void(const std::string&)> onGetEnv;
   std::string executableName = "vesk";
   // Folders (with or without trailing separator) whose enumeration is refused.
   std::set<std::string> refusedFolders;
@@ -59,12 +61,12 @@ class PlatformWrapper : public platform::System {
   // Runs before every folder is opened, root or child; gets the folder's path. The scan opens
   // folders on several threads; calls are serialized, one at a time.
   std::function<void(const std::string&)> onOpenFolder;
-  // Every path handed to RemoveFile, in order.
+  // Every path handed to RemoveFileBelow, in order.
   std::vector<std::string> removeCalls;
   // Runs before every RemoveFileBelow, with the root and path, before the real removal: a test
   // can change the disk between listing and deleting here.
   std::function<void(const std::string&, const std::string&)> onRemoveBelow;
-  // The roots handed to RemoveFileBelow, in order (its paths go to removeCalls).
+  // The roots handed to RemoveFileBelow, in order.
   std::vector<std::string> removeRoots;
 
   std::string GetEnv(const std::string& name) override;
@@ -74,7 +76,7 @@ class PlatformWrapper : public platform::System {
                                 std::string& bytes) override;
   std::optional<std::int64_t> FileLength(const std::string& path) override;
   std::optional<platform::FileStatus> GetFileStatus(const std::string& path) override;
-  platform::Result RemoveFile(const std::string& path) override;
+  platform::Result CheckFolder(const std::string& folder) override;
   std::vector<std::string> Prefetch(const std::string& folder) override { return platform::Native().Prefetch(folder); }
   platform::RemoveResult RemoveFileBelow(const std::string& root, const std::string& path) override;
   std::string ExecutableName() override { return executableName; }
