@@ -52,20 +52,25 @@ class JsonWriter : public detail::Writer {
   }
 
   // The keyed children of `container` as members (the first one without a comma before it).
+  // Recursive through Value: nothing here may hold a string across the call, so that a thousand
+  // levels fit a small stack.
   void Members(std::uint32_t container, bool first = true) {
     const Span span = Children(container);
-    std::string buffer;
     for (std::uint32_t i = span.first, row = 0; i < span.end && !cut_; row += Rows(i), i = t_.End(i)) {
       const Item& item = t_.items[i];
       if (item.key() == KeyForm::None) continue;
       if (!first) Put(',');
       first = false;
-      std::string name(detail::JsonName(t_, i, container, row, buffer));
-      if (item.payload() != 0) name += " (" + std::to_string(item.payload()) + ")";
-      String(name);
+      Name(i, container, row);
       Put(':');
       Value(i);
     }
+  }
+
+  [[gnu::noinline]] void Name(std::uint32_t i, std::uint32_t container, std::uint32_t row) {
+    name_.assign(detail::JsonName(t_, i, container, row, buffer_));
+    if (t_.items[i].payload() != 0) name_ += " (" + std::to_string(t_.items[i].payload()) + ")";
+    String(name_);
   }
 
   // The children at an index of `container`, as a JSON array.
@@ -109,6 +114,7 @@ class JsonWriter : public detail::Writer {
   }
 
   void Value(std::uint32_t i) {
+    i = Unwrap(i);
     const Item& item = t_.items[i];
     if (!Room(Offset(i))) return;
     switch (item.tag()) {
@@ -153,10 +159,7 @@ class JsonWriter : public detail::Writer {
         return;
       }
       case Tag::Dictionary: Dictionary(i); return;
-      case Tag::External:
-        if (i + 1 < item.aux) Value(i + 1);
-        else Put("null");
-        return;
+      case Tag::External: Put("null"); return;  // wraps nothing: never made by the reader
       case Tag::Reference: {
         Put(R"({"$ref":)");
         const auto pointer = Pointer(i);
@@ -258,6 +261,8 @@ class JsonWriter : public detail::Writer {
     Put('}');
     return false;
   }
+
+  std::string name_, buffer_;
 };
 
 }  // namespace

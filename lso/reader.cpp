@@ -137,7 +137,9 @@ Item Reader::MakeItem(const Slot& slot, Tag tag, std::size_t valueAt, bool amf3,
 
 bool Reader::Scalar(const Slot& slot, std::size_t valueAt, bool amf3, bool switched, Kind kind, bool alone) {
   Frame& frame = frames_.back();
-  const bool runnable = slot.key == KeyForm::None && !alone && Runnable(kind);
+  // What an externalizable wrapper stands for is one value of its own, never part of a run.
+  const bool runnable = slot.key == KeyForm::None && !alone && Runnable(kind) &&
+                        frame.item != kRootItem && t_.items[frame.item].tag() != Tag::External;
   if (runnable && frame.run != kNoRun && frame.run + 1 == t_.items.size()) {
     Item& run = t_.items[frame.run];
     // The run's elements are read in the encoding of their container; an AMF0 element may still

@@ -133,13 +133,11 @@ class TextWriter : public detail::Writer {
     AppendKey(out_, detail::RawKey(t_, i, parent, row));
   }
 
-  bool IsLeaf(std::uint32_t i) const {
-    const Tag tag = t_.items[i].tag();
-    return !detail::IsContainer(tag) || (tag == Tag::External && i + 1 < t_.items[i].aux && IsLeaf(i + 1));
-  }
+  bool IsLeaf(std::uint32_t i) const { return !detail::IsContainer(t_.items[Unwrap(i)].tag()); }
 
   // A scalar item (not a run) as one piece of text.
   void Leaf(std::string& out, std::uint32_t i) {
+    i = Unwrap(i);
     const Item& item = t_.items[i];
     switch (item.tag()) {
       case Tag::Reference:
@@ -151,9 +149,7 @@ class TextWriter : public detail::Writer {
         detail::AppendQuoted(out, t_.problems[item.aux].message);
         out += '>';
         return;
-      case Tag::External:
-        if (i + 1 < item.aux) Leaf(out, i + 1);
-        return;
+      case Tag::External: return;  // wraps nothing: never made by the reader
       default: {
         std::size_t at = t_.ValueAt(i);
         const Scalar s = detail::DecodeScalar(t_, at, item.amf3());
@@ -205,8 +201,8 @@ class TextWriter : public detail::Writer {
 
   // The value of item `i`, whose line is at `depth`; nested lines go deeper.
   void Value(std::uint32_t i, int depth) {
+    i = Unwrap(i);
     const Item& item = t_.items[i];
-    if (item.tag() == Tag::External && i + 1 < item.aux) return Value(i + 1, depth);
     if (IsLeaf(i)) return Leaf(out_, i);
     const char* close;
     out_ += Opening(i, close);
@@ -280,32 +276,19 @@ class TextWriter : public detail::Writer {
   }
 
   // The children of a container on lines of `depth`: keyed ones and containers a line each,
-  // scalars at an index several to a line.
+  // scalars at an index several to a line. Recursive through Value: the line being filled is
+  // always empty when a nested container begins, so one buffer serves every level.
   void Lines(std::uint32_t i, int depth) {
-    std::string pending;  // the scalars of the line being filled
-    auto flushLine = [&](bool more) {
-      if (pending.empty()) return;
-      LineStart(depth);
-      out_ += pending;
-      out_ += more ? ",\n" : "\n";
-      pending.clear();
-      Flush();
-    };
-    auto add = [&](std::string&& text) {
-      if (!pending.empty() && pending.size() + 2 + text.size() > kWidth) flushLine(true);
-      if (!pending.empty()) pending += ", ";
-      pending += text;
-    };
     if (t_.items[i].tag() == Tag::NumberVector) {
       for (std::uint32_t k = 0, n = detail::VectorCount(t_, i); k < n && !cut_; ++k) {
         std::size_t at = 0;
         const Scalar s = detail::Element(t_, i, k, &at);
         if (!RoomAt(at, depth)) return;
-        std::string text;
-        AppendScalar(text, s, 0);
-        add(std::move(text));
+        scalar_.clear();
+        AppendScalar(scalar_, s, 0);
+        Pack(depth);
       }
-      flushLine(false);
+      EndLine(depth, false);
       return;
     }
     const Span span = Children(i);
@@ -315,20 +298,20 @@ class TextWriter : public detail::Writer {
         std::size_t at = item.at;
         for (std::uint32_t k = 0; k < item.payload() && !cut_; ++k) {
           if (!RoomAt(at, depth)) return;
-          std::string text;
-          AppendScalar(text, detail::DecodeScalar(t_, at, item.amf3()), 0);
-          add(std::move(text));
+          scalar_.clear();
+          AppendScalar(scalar_, detail::DecodeScalar(t_, at, item.amf3()), 0);
+          Pack(depth);
         }
         continue;
       }
       if (!Room(c, depth)) return;
       if (item.key() == KeyForm::None && IsLeaf(c)) {
-        std::string text;
-        Leaf(text, c);
-        add(std::move(text));
+        scalar_.clear();
+        Leaf(scalar_, c);
+        Pack(depth);
         continue;
       }
-      flushLine(true);
+      EndLine(depth, true);
       LineStart(depth);
       if (item.key() != KeyForm::None) {
         Key(c, i, row);
@@ -338,7 +321,24 @@ class TextWriter : public detail::Writer {
       out_ += '\n';
       Flush();
     }
-    flushLine(false);
+    EndLine(depth, false);
+  }
+
+  // Adds scalar_ to the line being filled, beginning a new line when it would grow too long.
+  void Pack(int depth) {
+    if (!pending_.empty() && pending_.size() + 2 + scalar_.size() > kWidth) EndLine(depth, true);
+    if (!pending_.empty()) pending_ += ", ";
+    pending_ += scalar_;
+  }
+
+  // Writes the line being filled, if any; `more` when values follow it.
+  void EndLine(int depth, bool more) {
+    if (pending_.empty()) return;
+    LineStart(depth);
+    out_ += pending_;
+    out_ += more ? ",\n" : "\n";
+    pending_.clear();
+    Flush();
   }
 
   // A dictionary's entries, "key => value" a line.
@@ -379,6 +379,7 @@ class TextWriter : public detail::Writer {
   bool Room(std::uint32_t item, int depth) { return cut_ ? false : RoomAt(Offset(item), depth); }
 
   int indent_;
+  std::string pending_, scalar_;
 };
 
 }  // namespace

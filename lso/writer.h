@@ -36,6 +36,12 @@ class Writer {
     if (container == kNoItem) return {0, static_cast<std::uint32_t>(t_.items.size())};
     return {container + 1, t_.items[container].aux};
   }
+  // The value an externalizable wrapper stands for (itself when it wraps nothing); wrappers may be
+  // nested a thousand deep, so this is a loop, not a recursion.
+  std::uint32_t Unwrap(std::uint32_t i) const {
+    while (t_.items[i].tag() == Tag::External && i + 1 < t_.items[i].aux) ++i;
+    return i;
+  }
   std::uint32_t Rows(std::uint32_t i) const { return t_.items[i].tag() == Tag::Run ? t_.items[i].payload() : 1; }
   std::size_t Offset(std::uint32_t i) const {
     return t_.items[i].tag() == Tag::Problem ? t_.problems[t_.items[i].aux].offset : t_.ValueAt(i);
