@@ -68,15 +68,15 @@ void Reader::Pointers() {
         if (keyed) {
           segment += parent.places == Places::Keys ? "/" : "/$members/";
           AppendPointerName(segment, JsonName(t_, i, parent.item, parent.row, buffer));
-          if (item.payload() != 0) segment += " (" + std::to_string(item.payload()) + ")";
+          if (item.payload() != 0) segment.append(" (").append(std::to_string(item.payload())).append(")");
         } else {
-          segment += "/$items/" + std::to_string(parent.dense);
+          segment.append("/$items/").append(std::to_string(parent.dense));
         }
         break;
-      case Places::Indexes: segment += "/" + std::to_string(parent.dense); break;
-      case Places::WrappedItems: segment += "/$items/" + std::to_string(parent.dense); break;
+      case Places::Indexes: segment.append("/").append(std::to_string(parent.dense)); break;
+      case Places::WrappedItems: segment.append("/$items/").append(std::to_string(parent.dense)); break;
       case Places::Entries:
-        segment += "/$dictionary/" + std::to_string(parent.row / 2) + (parent.row % 2 ? "/1" : "/0");
+        segment.append("/$dictionary/").append(std::to_string(parent.row / 2)).append(parent.row % 2 ? "/1" : "/0");
         break;
       case Places::Same: break;
     }

@@ -440,7 +440,9 @@ std::string KeyText(const Tape& tape, NodeId node) {
     const std::uint32_t p = detail::ItemOf(parent);
     for (std::uint32_t c = p + 1; c < t.items[p].aux && t.items[c].key() != KeyForm::None; c = t.End(c)) --row;
   }
-  return "[" + std::to_string(row) + "]";
+  std::string index = "[";
+  index.append(std::to_string(row)).append("]");
+  return index;
 }
 
 std::string TypeText(const Tape& tape, NodeId node) {
