@@ -63,6 +63,7 @@ class Tape {
   const std::string& Bytes() const;
   std::string_view Name() const;  // the object's name from the header (raw bytes)
   int Amf() const;                // 0 or 3; 0 also when the header could not be read
+  bool HeaderRead() const;        // false when the file is no .sol file (or too large)
   const std::vector<Problem>& Problems() const;
   // The memory this index holds besides the file's bytes.
   std::size_t IndexBytes() const;

@@ -229,6 +229,7 @@ bool Reader::Header() {
   }
   pos_ += 4;
   t_.amf = version;
+  t_.headerRead = true;
   return true;
 }
 

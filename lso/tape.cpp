@@ -352,6 +352,7 @@ Tape& Tape::operator=(Tape&&) noexcept = default;
 const std::string& Tape::Bytes() const { return impl_->bytes; }
 std::string_view Tape::Name() const { return impl_->name; }
 int Tape::Amf() const { return impl_->amf; }
+bool Tape::HeaderRead() const { return impl_->headerRead; }
 const std::vector<Problem>& Tape::Problems() const { return impl_->problems; }
 
 std::size_t Tape::IndexBytes() const {

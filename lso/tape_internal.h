@@ -140,6 +140,7 @@ struct Tape::Impl {
   std::string bytes;
   std::string name;
   int amf = 0;
+  bool headerRead = false;
   std::vector<detail::Item> items;
   std::vector<std::uint32_t> strings;     // AMF3 string table: offset of each inline definition's U29
   std::vector<detail::Traits> traits;     // AMF3 traits table
