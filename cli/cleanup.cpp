@@ -15,13 +15,6 @@
 namespace vesk::cli {
 namespace {
 
-// `"key":"text"`, with `key_bytes` holding the exact bytes when the text is not UTF-8.
-void AppendText(std::string& out, std::string_view key, const std::string& text) {
-  out.append("\"").append(key).append("\":");
-  lso::AppendJsonString(out, text);
-  if (!IsUtf8(text)) out.append(",\"").append(key).append("_bytes\":{\"$bytes\":\"").append(Base64(text)).append("\"}");
-}
-
 std::vector<std::string> ScanCookies(const std::string& root, platform::System& system) {
   discovery::EntryList entries(1);
   discovery::ScanFolder(root, discovery::kScanPattern, entries, system);
@@ -29,8 +22,17 @@ std::vector<std::string> ScanCookies(const std::string& root, platform::System& 
 }
 
 std::string KindText(const discovery::Store& store) {
-  if (store.IsPlugIn()) return "plug-in";
-  return store.profile.empty() ? store.browser : store.browser + " (" + store.profile + ")";
+  switch (store.kind) {
+    case discovery::StoreKind::kPlugIn:
+      return "plug-in";
+    case discovery::StoreKind::kBrowser:
+      return store.profile.empty() ? store.browser : store.browser + " (" + store.profile + ")";
+    case discovery::StoreKind::kRuffle:
+      return store.name == "ruffle/flatpak" ? "Ruffle (Flatpak)" : "Ruffle (native)";
+    case discovery::StoreKind::kAir:
+      return "AIR (" + store.name.substr(4) + ")";
+  }
+  return {};
 }
 
 bool IsYes(std::string answer) {
@@ -41,26 +43,21 @@ bool IsYes(std::string answer) {
   return answer == "y" || answer == "yes";
 }
 
-struct Listed {
-  cookies::ListedFile file;
-  std::string store;
-};
-
-void AppendDeleteLine(std::string& out, Format format, const Listed& listed, const std::string& result,
-                      const std::string& error) {
+void AppendDeleteLine(std::string& out, Format format, const Listed& listed, const std::string& store,
+                      const std::string& result, const std::string& error) {
   if (format == Format::Json) {
     out += '{';
-    AppendText(out, "path", listed.file.path);
+    AppendTextMember(out, "path", listed.file.path);
     out += ',';
-    AppendText(out, "site", listed.file.site);
+    AppendTextMember(out, "site", listed.file.site);
     out.append(",\"kind\":\"").append(discovery::FileKindName(listed.file.kind)).append("\",");
-    if (listed.store.empty()) {
+    if (store.empty()) {
       out.append("\"store\":null,");
     } else {
-      AppendText(out, "store", listed.store);
+      AppendTextMember(out, "store", store);
       out += ',';
     }
-    AppendText(out, "result", result);
+    AppendTextMember(out, "result", result);
     out.append(",\"error\":");
     if (error.empty()) {
       out.append("null");
@@ -86,16 +83,16 @@ int RunStores(const StoresOptions& options, platform::System& system, Output& ou
       ++(discovery::ClassifyPath(path).kind == discovery::FileKind::kSettings ? settings : cookies);
     }
     line.clear();
-    const char* kind = store.IsPlugIn() ? "plug-in" : "browser";
+    const char* kind = discovery::StoreKindName(store.kind);
     if (options.format == Format::Json) {
       line += '{';
-      AppendText(line, "store", store.name);
+      AppendTextMember(line, "store", store.name);
       line.append(",\"kind\":\"").append(kind).append("\",");
-      AppendText(line, "browser", store.browser);
+      AppendTextMember(line, "browser", store.browser);
       line += ',';
-      AppendText(line, "profile", store.profile);
+      AppendTextMember(line, "profile", store.profile);
       line += ',';
-      AppendText(line, "folder", store.folder);
+      AppendTextMember(line, "folder", store.folder);
       line.append(",\"cookies\":").append(std::to_string(cookies));
       line.append(",\"settings\":").append(std::to_string(settings)).append("}\n");
     } else if (options.format == Format::Csv) {
@@ -111,35 +108,50 @@ int RunStores(const StoresOptions& options, platform::System& system, Output& ou
   return kExitClean;
 }
 
-int RunDelete(const DeleteOptions& options, platform::System& system, Output& output, Question& question) {
+std::optional<Choice> ChooseFiles(const SelectOptions& options, platform::System& system, Output& output,
+                                  int& status) {
+  status = kExitClean;
   cookies::SelectionRules rules = options.rules;
   for (const std::string& file : options.keepFiles) {
     std::string bytes;
     const platform::Result read = system.ReadFileHead(file, std::size_t{1} << 20, bytes);
     if (!read.ok()) {
-      // Going on without the keep-list would delete what the user meant to keep.
+      // Going on without the keep-list would touch what the user meant to keep.
       output.Err("vesk-cli: " + file + ": cannot read the keep-file: " + output.ErrorText(read.error));
-      return kExitUsage;
+      status = kExitUsage;
+      return std::nullopt;
     }
     for (auto& pattern : cookies::ParseKeepList(bytes)) rules.keep.push_back(std::move(pattern));
   }
 
   // The run's own listing: nothing else can be chosen.
-  std::vector<Listed> listing;
-  for (const auto& [root, store] : Walks(options.list, system)) {
-    if (store.empty() && !options.list.roots.empty() &&
-        !system.OpenFolder(discovery::ProperPath(root), discovery::kScanPattern)) {
-      output.Err("vesk-cli: " + root + ": cannot open the folder");
-      return kExitProblem;
+  Choice choice{Walks(options.list, system), {}, {}};
+  for (std::size_t w = 0; w < choice.walks.size(); ++w) {
+    const Walk& walk = choice.walks[w];
+    if (walk.store.empty() && !options.list.roots.empty() &&
+        !system.OpenFolder(discovery::ProperPath(walk.root), discovery::kScanPattern)) {
+      output.Err("vesk-cli: " + walk.root + ": cannot open the folder");
+      status = kExitProblem;
+      return std::nullopt;
     }
-    for (std::string& path : ScanCookies(root, system)) {
+    for (std::string& path : ScanCookies(walk.root, system)) {
       discovery::FileClass kind = discovery::ClassifyPath(path);
-      listing.push_back({{root, std::move(path), kind.kind, std::move(kind.site)}, store});
+      choice.listing.push_back({{walk.root, std::move(path), kind.kind, std::move(kind.site)}, w});
     }
   }
   std::vector<cookies::ListedFile> files;
-  for (const Listed& listed : listing) files.push_back(listed.file);
-  const std::vector<std::size_t> chosen = cookies::SelectFiles(files, rules);
+  for (const Listed& listed : choice.listing) files.push_back(listed.file);
+  choice.chosen = cookies::SelectFiles(files, rules);
+  return choice;
+}
+
+int RunDelete(const DeleteOptions& options, platform::System& system, Output& output, Question& question) {
+  int status = kExitClean;
+  const std::optional<Choice> choice = ChooseFiles(options, system, output, status);
+  if (!choice) return status;
+  const std::vector<Listed>& listing = choice->listing;
+  const std::vector<std::size_t>& chosen = choice->chosen;
+  auto store = [&](const Listed& listed) -> const std::string& { return choice->walks[listed.walk].store; };
 
   const Format format = options.list.format;
   std::string out;
@@ -148,7 +160,7 @@ int RunDelete(const DeleteOptions& options, platform::System& system, Output& ou
     return kExitClean;
   }
   if (options.dryRun) {
-    for (const std::size_t i : chosen) AppendDeleteLine(out, format, listing[i], "would delete", "");
+    for (const std::size_t i : chosen) AppendDeleteLine(out, format, listing[i], store(listing[i]), "would delete", "");
     output.Out(out);
     return kExitClean;
   }
@@ -166,16 +178,15 @@ int RunDelete(const DeleteOptions& options, platform::System& system, Output& ou
     }
   }
 
-  int status = kExitClean;
   for (const std::size_t i : chosen) {
     const Listed& listed = listing[i];
     const platform::RemoveResult result = cookies::DeleteCookieFile(listed.file.root, listed.file.path, system);
     if (!result.FileIsGone()) status = kExitProblem;
     out.clear();
     if (result.outcome == platform::Removal::kSystemError) {
-      AppendDeleteLine(out, format, listed, "error", output.ErrorText(result.error));
+      AppendDeleteLine(out, format, listed, store(listed), "error", output.ErrorText(result.error));
     } else {
-      AppendDeleteLine(out, format, listed, cookies::RemovalText(result.outcome), "");
+      AppendDeleteLine(out, format, listed, store(listed), cookies::RemovalText(result.outcome), "");
     }
     output.Out(out);
   }

@@ -8,20 +8,32 @@
 #include <string>
 #include <string_view>
 
+#include "platform/platform.h"
+
 namespace vesk::cli {
 
 // The name of the folder that holds the file (the window's "From"); nullopt for a bare name.
 std::optional<std::string> HoldingFolder(std::string_view path);
-
-// The folder right below "#SharedObjects/<random>/" (the name matched in any case) when the
-// file lies inside it; nullopt for a file outside such a store.
-std::optional<std::string> SiteOf(std::string_view path);
 
 // True when `text` is well-formed UTF-8: no overlong forms, surrogates or values past U+10FFFF.
 bool IsUtf8(std::string_view text);
 
 // Standard base64 (RFC 4648) with padding.
 std::string Base64(std::string_view bytes);
+
+// `"key":"text"` for JSON, and when the text is not UTF-8 (so that JSON can carry it only with
+// U+FFFD) also `"key_bytes":{"$bytes":"base64"}` with its exact bytes; `"key":null` for nullopt.
+void AppendTextMember(std::string& out, std::string_view key, const std::optional<std::string>& text);
+
+// `name` as one folder name on any file system: "%", "/", "\", ":", "*", "?", '"', "<", ">", "|",
+// control bytes and a trailing dot or blank written as "%XX", so that no two names meet.
+std::string SafeFolderName(std::string_view name);
+
+// One line of The Sleuth Kit's body format for the entry at `path`:
+// MD5|name|inode|mode_as_string|UID|GID|size|atime|mtime|ctime|crtime, MD5 "0", times in whole
+// seconds since 1970, "0" where the system keeps none. In the name "%", "|" and control bytes
+// are written "%XX", so that each line keeps its eleven fields.
+std::string BodyLine(std::string_view path, const platform::FileDetails& details);
 
 // One CSV field (RFC 4180): quoted, with inner quotes doubled, when it holds a comma, a quote,
 // CR or LF; otherwise as it is.

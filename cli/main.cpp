@@ -29,6 +29,8 @@ std::string VersionText() {
          "." + std::to_string(vesk::build::kVersionRevision);
 }
 
+std::string NotEmpty(const std::string& value) { return value.empty() ? std::string("the value is empty") : std::string(); }
+
 // --all-stores instead of the one root; it cannot be combined with a root of its own.
 void AddAllStores(CLI::App& command, vesk::cli::ListOptions& options) {
   CLI::Option* allStores =
@@ -38,15 +40,54 @@ void AddAllStores(CLI::App& command, vesk::cli::ListOptions& options) {
   }
 }
 
+// What delete and copy choose by, the same options for both.
+void AddSelection(CLI::App& command, vesk::cli::SelectOptions& options, std::string& format, const std::string& verb) {
+  command.add_flag("--deeper", options.list.deeper, "Scan the whole application-data folder, not only the store.");
+  command.add_option("--root", options.list.roots, "Scan DIR instead (repeatable; in the given order).")
+      ->option_text("DIR")
+      ->check(NotEmpty)
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  AddAllStores(command, options.list);
+  CLI::Option* site =
+      command.add_option("--site", options.rules.sites, verb + " the cookies of sites matching PATTERN (repeatable; * and ?, any case).")
+          ->option_text("PATTERN")
+          ->expected(1)
+          ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  CLI::Option* all = command.add_flag("--all", options.rules.all, verb + " every cookie listed.");
+  site->excludes(all);
+  command.add_option("--keep", options.rules.keep, "Never touch the sites matching PATTERN (repeatable).")
+      ->option_text("PATTERN")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  command.add_option("--keep-file", options.keepFiles, "Keep the sites whose patterns FILE holds, one a line.")
+      ->option_text("FILE")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  command.add_flag("--include-settings", options.rules.includeSettings,
+                   verb + " the player's own settings files too (for delete: this resets its privacy choices).");
+  command.add_option("--format", format, "Output format: text (a result and the paths a line) or json (JSON Lines).")
+      ->check(CLI::IsMember({"text", "json"}));
+}
+
+int UsageError(vesk::cli::Terminal& terminal, const std::string& message) {
+  terminal.Err("vesk-cli: " + message);
+  std::string usage = vesk::cli::kUsage;
+  usage.pop_back();
+  terminal.Err(usage);
+  return vesk::cli::kExitUsage;
+}
+
 int Run(std::vector<std::string> arguments) {
   vesk::cli::Terminal terminal;
   vesk::platform::System& system = vesk::platform::Native();
 
-  CLI::App app("Lists, shows and deletes Flash cookies (Local Shared Objects, .sol files).", "vesk-cli");
+  CLI::App app("Lists, shows, copies and deletes Flash cookies (Local Shared Objects, .sol files).", "vesk-cli");
   app.set_version_flag("--version", VersionText());
   app.require_subcommand(1);
   app.footer("Exit status: 0 all files read cleanly, 1 a file could not be read or had a problem, 2 usage error.\n"
              "delete: 0 every selected file is gone, 1 one survived, 2 usage error or no terminal to ask at.\n"
+             "copy: 0 every selected file was copied, 1 one was not, 2 usage error.\n"
              "See vesk-cli(1).");
 
   vesk::cli::ListOptions list;
@@ -59,45 +100,42 @@ int Run(std::vector<std::string> arguments) {
       ->check([](const std::string& dir) { return dir.empty() ? std::string("DIR is empty") : std::string(); })
       ->expected(1)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  listCommand->add_option("--format", listFormat, "Output format: text (one path a line), json (JSON Lines) or csv.")
-      ->check(CLI::IsMember({"text", "json", "csv"}));
+  listCommand->add_option("--format", listFormat,
+                          "Output format: text (one path a line), json (JSON Lines), csv, or bodyfile (for mactime).")
+      ->check(CLI::IsMember({"text", "json", "csv", "bodyfile"}));
   AddAllStores(*listCommand, list);
 
   vesk::cli::StoresOptions stores;
   std::string storesFormat = "text";
-  CLI::App* storesCommand = app.add_subcommand("stores", "List every store of the plug-in and the browsers found.");
+  CLI::App* storesCommand =
+      app.add_subcommand("stores", "List every store found: the plug-in's, the browsers', Ruffle's and AIR applications'.");
   storesCommand->add_option("--format", storesFormat, "Output format: text, json (JSON Lines) or csv.")
       ->check(CLI::IsMember({"text", "json", "csv"}));
 
   vesk::cli::DeleteOptions remove;
   std::string deleteFormat = "text";
   CLI::App* deleteCommand = app.add_subcommand("delete", "Delete the chosen cookie files of the listing.");
-  deleteCommand->add_flag("--deeper", remove.list.deeper, "Scan the whole application-data folder, not only the store.");
-  deleteCommand->add_option("--root", remove.list.roots, "Scan DIR instead (repeatable; in the given order).")
-      ->option_text("DIR")
-      ->expected(1)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  AddAllStores(*deleteCommand, remove.list);
-  CLI::Option* site = deleteCommand->add_option("--site", remove.rules.sites, "Delete the cookies of sites matching PATTERN (repeatable; * and ?, any case).")
-      ->option_text("PATTERN")
-      ->expected(1)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  CLI::Option* all = deleteCommand->add_flag("--all", remove.rules.all, "Delete every cookie listed.");
-  site->excludes(all);
-  deleteCommand->add_option("--keep", remove.rules.keep, "Never touch the sites matching PATTERN (repeatable).")
-      ->option_text("PATTERN")
-      ->expected(1)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  deleteCommand->add_option("--keep-file", remove.keepFiles, "Keep the sites whose patterns FILE holds, one a line.")
-      ->option_text("FILE")
-      ->expected(1)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  deleteCommand->add_flag("--include-settings", remove.rules.includeSettings,
-                          "Also delete the player's own settings files (this resets its privacy choices).");
+  AddSelection(*deleteCommand, remove, deleteFormat, "Delete");
   deleteCommand->add_flag("--dry-run", remove.dryRun, "Print what would be deleted; delete nothing.");
   deleteCommand->add_flag("--yes", remove.yes, "Delete without asking.");
-  deleteCommand->add_option("--format", deleteFormat, "Output format: text (a result and the path a line) or json (JSON Lines).")
-      ->check(CLI::IsMember({"text", "json"}));
+
+  vesk::cli::CopyOptions copy;
+  std::string copyFormat = "text";
+  CLI::App* copyCommand =
+      app.add_subcommand("copy", "Copy the chosen cookie files into a backup folder or into Ruffle's folders.");
+  AddSelection(*copyCommand, copy, copyFormat, "Copy");
+  CLI::Option* to = copyCommand->add_option("--to", copy.to, "Back up into DIR/<store>/<path in the store>.")
+                        ->option_text("DIR")
+                        ->check(NotEmpty);
+  CLI::Option* toRuffle = copyCommand->add_flag("--to-ruffle", copy.toRuffle,
+                                                "Copy the Flash Player's cookies into Ruffle's SharedObjects folder.");
+  to->excludes(toRuffle);
+  copyCommand->add_option("--ruffle-dir", copy.ruffleDir, "Ruffle's data folder, the one that holds SharedObjects.")
+      ->option_text("DIR")
+      ->check(NotEmpty)
+      ->needs(toRuffle);
+  copyCommand->add_flag("--replace", copy.replace, "Replace an existing file, keeping it as <name>.bak.");
+  copyCommand->add_flag("--dry-run", copy.dryRun, "Print what would be copied; write nothing.");
 
   vesk::cli::ShowOptions show;
   std::string showFormat = "text";
@@ -123,16 +161,11 @@ int Run(std::vector<std::string> arguments) {
                                 std::as_const(app).get_subcommands(std::function<bool(const CLI::App*)>(
                                     [&](const CLI::App* command) { return command->get_name() == arguments[1]; }))
                                     .empty();
-    terminal.Err(unknownCommand ? "vesk-cli: unknown command: " + arguments[1]
-                                : std::string("vesk-cli: ") + error.what());
-    std::string usage = vesk::cli::kUsage;
-    usage.pop_back();
-    terminal.Err(usage);
-    return vesk::cli::kExitUsage;
+    return UsageError(terminal, unknownCommand ? "unknown command: " + arguments[1] : std::string(error.what()));
   }
 
   static const std::map<std::string, Format> kFormats = {
-      {"text", Format::Text}, {"json", Format::Json}, {"csv", Format::Csv}};
+      {"text", Format::Text}, {"json", Format::Json}, {"csv", Format::Csv}, {"bodyfile", Format::Bodyfile}};
   if (*listCommand) {
     list.format = kFormats.at(listFormat);
     return vesk::cli::RunList(list, system, terminal);
@@ -141,14 +174,14 @@ int Run(std::vector<std::string> arguments) {
     stores.format = kFormats.at(storesFormat);
     return vesk::cli::RunStores(stores, system, terminal);
   }
+  if (*copyCommand) {
+    if (copy.rules.sites.empty() && !copy.rules.all) return UsageError(terminal, "copy needs --site PATTERN or --all");
+    if (copy.to.empty() && !copy.toRuffle) return UsageError(terminal, "copy needs --to DIR or --to-ruffle");
+    copy.list.format = kFormats.at(copyFormat);
+    return vesk::cli::RunCopy(copy, system, terminal);
+  }
   if (*deleteCommand) {
-    if (remove.rules.sites.empty() && !remove.rules.all) {
-      terminal.Err("vesk-cli: delete needs --site PATTERN or --all");
-      std::string usage = vesk::cli::kUsage;
-      usage.pop_back();
-      terminal.Err(usage);
-      return vesk::cli::kExitUsage;
-    }
+    if (remove.rules.sites.empty() && !remove.rules.all) return UsageError(terminal, "delete needs --site PATTERN or --all");
     remove.list.format = kFormats.at(deleteFormat);
     vesk::cli::TerminalQuestion question(terminal);
     return vesk::cli::RunDelete(remove, system, terminal, question);

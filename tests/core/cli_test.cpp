@@ -18,25 +18,6 @@ namespace {
 using namespace std::string_literals;
 using std::nullopt;
 
-TEST(CliFields, SiteIsTheFolderBelowTheStoresRandomFolder) {
-  const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
-      {"/h/.macromedia/Flash_Player/#SharedObjects/K3XQ2Z7M/games.example/tetris.swf/hi.sol", "games.example"},
-      {"/d/macromedia/flash player/#sharedobjects/K3/site/a.sol", "site"},  // any case
-      {"/d/#SHAREDOBJECTS/K3/site/deep/er/a.sol", "site"},
-      {"rel/#SharedObjects/K3/site/a.sol", "site"},
-      {"/d/#SharedObjects/K3/s\xff\x01/a.sol"s, "s\xff\x01"s},  // exact bytes
-      {"/d/#SharedObjects/K3/a.sol", nullopt},     // no site folder: the file lies in the random one
-      {"/d/#SharedObjects/a.sol", nullopt},
-      {"/d/#SharedObjects/K3//a.sol", nullopt},    // an empty name is no site
-      {"/d/SharedObjects/K3/site/a.sol", nullopt},
-      {"/d/x#SharedObjects/K3/site/a.sol", nullopt},
-      {"/d/#SharedObjectsX/K3/site/a.sol", nullopt},
-      {"/d/other/a.sol", nullopt},
-      {"", nullopt},
-  };
-  for (const auto& [path, site] : cases) EXPECT_EQ(cli::SiteOf(path), site) << path;
-}
-
 TEST(CliFields, HoldingFolderIsThePartBeforeTheFileName) {
   const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
       {"/h/store/K3/site/game.swf/a.sol", "game.swf"},

@@ -96,30 +96,61 @@ TEST(StoresFindStores, FollowsTheWindowsRootAndTheConfigurationFolder) {
   }
 }
 
-TEST(SiteClassifyPath, KindAndSiteOfStorePaths) {
+TEST(SiteClassifyPath, KindLayoutAndSiteOfStorePaths) {
+  using discovery::Layout;
   struct Case {
     std::string path;
     FileKind kind;
-    std::string site;
+    Layout layout;
+    std::optional<std::string> site;
   };
+  const std::optional<std::string> none;
   const std::vector<Case> cases = {
-      {"/h/.macromedia/Flash_Player/#SharedObjects/K7Q2/www.example.com/game.swf/save.sol", FileKind::kCookie, "www.example.com"},
-      {"/h/#sharedOBJECTS/K7Q2/localhost/a.sol", FileKind::kCookie, "localhost"},
-      {"/h/#SharedObjects/K7Q2/#localWithNet/a.sol", FileKind::kCookie, "#localWithNet"},
-      {"/h/#SharedObjects/K7Q2/a.sol", FileKind::kCookie, ""},  // no site folder
-      {"/h/macromedia.com/support/flashplayer/sys/settings.sol", FileKind::kSettings, ""},
-      {"/h/Macromedia.COM/Support/FlashPlayer/SYS/#www.example.com/settings.sol", FileKind::kSettings, "www.example.com"},
-      {"/h/macromedia.com/support/flashplayer/sys/#a/deeper/x.sol", FileKind::kSettings, "a"},
+      {"/h/.macromedia/Flash_Player/#SharedObjects/K7Q2/www.example.com/game.swf/save.sol", FileKind::kCookie, Layout::kFlashPlayer, "www.example.com"},
+      {"/h/#sharedOBJECTS/K7Q2/localhost/a.sol", FileKind::kCookie, Layout::kFlashPlayer, "localhost"},
+      {"/h/#SharedObjects/K7Q2/#localWithNet/a.sol", FileKind::kCookie, Layout::kFlashPlayer, "#localWithNet"},
+      {"/d/#SHAREDOBJECTS/K3/site/deep/er/a.sol", FileKind::kCookie, Layout::kFlashPlayer, "site"},
+      {"rel/#SharedObjects/K3/site/a.sol", FileKind::kCookie, Layout::kFlashPlayer, "site"},
+      {"/d/#SharedObjects/K3/s\xff\x01/a.sol", FileKind::kCookie, Layout::kFlashPlayer, "s\xff\x01"},  // exact bytes
+      {"/h/#SharedObjects/K7Q2/a.sol", FileKind::kCookie, Layout::kFlashPlayer, none},  // no site folder
+      {"/d/#SharedObjects/a.sol", FileKind::kCookie, Layout::kFlashPlayer, none},
+      {"/d/#SharedObjects/K3//a.sol", FileKind::kCookie, Layout::kFlashPlayer, none},  // an empty name is no site
+      {"/d/SharedObjects/K3/site/a.sol", FileKind::kCookie, Layout::kNone, none},
+      {"/d/x#SharedObjects/K3/site/a.sol", FileKind::kCookie, Layout::kNone, none},
+      {"/d/#SharedObjectsX/K3/site/a.sol", FileKind::kCookie, Layout::kNone, none},
+      // Ruffle: no "#", no random folder.
+      {"/h/.local/share/ruffle/SharedObjects/games.example/play/tetris.swf/hi.sol", FileKind::kCookie, Layout::kRuffle, "games.example"},
+      {"/h/.var/app/rs.ruffle.Ruffle/data/Ruffle/sharedobjects/localhost/C/g.swf/a.sol", FileKind::kCookie, Layout::kRuffle, "localhost"},
+      {"/h/ruffle/SharedObjects/a.sol", FileKind::kCookie, Layout::kRuffle, none},
+      {"/h/other/SharedObjects/games.example/a.sol", FileKind::kCookie, Layout::kNone, none},
+      // AIR: the application is the site, with or without its publisher id.
+      {"/h/.appdata/com.example.Game/Local Store/#SharedObjects/Game.swf/save.sol", FileKind::kCookie, Layout::kAir, "com.example.Game"},
+      {"/h/.appdata/com.example.Game.0123456789ABCDEF0123456789abcdef01234567.1/local store/#SharedObjects/G.swf/s.sol", FileKind::kCookie, Layout::kAir, "com.example.Game"},
+      {"/h/.appdata/com.example.Game.0123456789ABCDEF0123456789abcdef01234567/Local Store/#SharedObjects/G.swf/s.sol", FileKind::kCookie, Layout::kAir, "com.example.Game"},
+      {"/h/.appdata/com.example.Game.0123456789ABCDEF0123456789abcdef0123456/Local Store/#SharedObjects/G.swf/s.sol", FileKind::kCookie, Layout::kAir, "com.example.Game.0123456789ABCDEF0123456789abcdef0123456"},
+      {"/h/.appdata/com.example.1/Local Store/#SharedObjects/G.swf/s.sol", FileKind::kCookie, Layout::kAir, "com.example.1"},
+      {"Local Store/#SharedObjects/G.swf/s.sol", FileKind::kCookie, Layout::kFlashPlayer, none},  // no application folder
+      // The player's settings.
+      {"/h/macromedia.com/support/flashplayer/sys/settings.sol", FileKind::kSettings, Layout::kSettings, none},
+      {"/h/Macromedia.COM/Support/FlashPlayer/SYS/#www.example.com/settings.sol", FileKind::kSettings, Layout::kSettings, "www.example.com"},
+      {"/h/macromedia.com/support/flashplayer/sys/#a/deeper/x.sol", FileKind::kSettings, Layout::kSettings, "a"},
       // A site named macromedia.com inside the cookie folders is a site like any other.
-      {"/h/#SharedObjects/K7Q2/macromedia.com/support/flashplayer/sys/x.sol", FileKind::kCookie, "macromedia.com"},
-      {"/h/macromedia.com/support/flashplayer/x.sol", FileKind::kCookie, ""},
-      {"/h/elsewhere/x.sol", FileKind::kCookie, ""},
-      {"x.sol", FileKind::kCookie, ""},
+      {"/h/#SharedObjects/K7Q2/macromedia.com/support/flashplayer/sys/x.sol", FileKind::kCookie, Layout::kFlashPlayer, "macromedia.com"},
+      {"/h/#SharedObjects/K7Q2/ruffle/SharedObjects/x/a.sol", FileKind::kCookie, Layout::kFlashPlayer, "ruffle"},
+      {"/h/macromedia.com/support/flashplayer/x.sol", FileKind::kCookie, Layout::kNone, none},
+      {"/h/elsewhere/x.sol", FileKind::kCookie, Layout::kNone, none},
+      {"x.sol", FileKind::kCookie, Layout::kNone, none},
+      {"", FileKind::kCookie, Layout::kNone, none},
   };
   for (const auto& c : cases) {
     const auto got = discovery::ClassifyPath(c.path);
     EXPECT_EQ(got.kind, c.kind) << c.path;
+    EXPECT_EQ(got.layout, c.layout) << c.path;
     EXPECT_EQ(got.site, c.site) << c.path;
+    // Where a site folder is named, its offset points at it.
+    if (got.siteAt != std::string_view::npos) {
+      EXPECT_EQ(c.path.compare(got.siteAt, got.site->size(), *got.site), 0) << c.path;
+    }
   }
 }
 
