@@ -116,7 +116,7 @@ std::vector<std::string> ProfileFolders(const std::string& userData, platform::S
   return names;
 }
 
-std::string Home(platform::System& system) {
+[[maybe_unused]] std::string Home(platform::System& system) {
   const std::string home = system.GetEnv("HOME");
   return home.empty() ? std::string() : ProperPath(home);
 }
