@@ -1,8 +1,7 @@
 #include <dirent.h>
-#include <linux/openat2.h>
-#include <sys/syscall.h>
 #include <fcntl.h>
 #include <stdio.h>  // renameat2's flags
+#include <sys/syscall.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,112 +15,63 @@
 
 #include "build_config.h"
 #include "platform/platform.h"
+#include "platform/posix_folder.h"
 
 namespace vesk::platform {
+
+namespace posix {
+
+std::optional<FolderId> FolderIdOf(int fd) {
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
+  return FolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
 namespace {
 
-constexpr std::size_t kListingBuffer = 32 * 1024;
+void MarkLinkToFolder(int folder, FolderEntry& entry) {
+  struct stat target {};
+  if (fstatat(folder, entry.name.c_str(), &target, 0) == 0 && S_ISDIR(target.st_mode)) {
+    entry.isDirectory = true;
+    entry.isLink = true;
+  }
+}
+
+}  // namespace
+
+void SetKind(int folder, unsigned char type, FolderEntry& entry) {
+  entry.isDirectory = false;
+  entry.isLink = false;
+  switch (type) {
+    case DT_DIR:
+      entry.isDirectory = true;
+      return;
+    case DT_LNK:
+      MarkLinkToFolder(folder, entry);
+      return;
+    case DT_UNKNOWN: {  // some file systems report no type
+      struct stat st {};
+      if (fstatat(folder, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+      if (S_ISDIR(st.st_mode)) {
+        entry.isDirectory = true;
+      } else if (S_ISLNK(st.st_mode)) {
+        MarkLinkToFolder(folder, entry);
+      }
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+}  // namespace posix
+
+namespace {
 
 std::string& StartName() {
   static std::string name = "vesk";
   return name;
 }
-
-class PosixFolder final : public Folder {
- public:
-  // Takes ownership of `fd`, an open descriptor of a folder.
-  static std::unique_ptr<Folder> FromDescriptor(int fd) {
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISDIR(st.st_mode)) {
-      close(fd);
-      return nullptr;
-    }
-    return std::unique_ptr<Folder>(new PosixFolder(
-        fd, FolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)}));
-  }
-
-  ~PosixFolder() override { close(fd_); }
-  PosixFolder(const PosixFolder&) = delete;
-  PosixFolder& operator=(const PosixFolder&) = delete;
-
-  bool Next(FolderEntry& entry) override {
-    if (at_ == filled_ && !Fill()) return false;
-    const char* record = buffer_.get() + at_;
-    unsigned short length = 0;
-    std::memcpy(&length, record + offsetof(dirent64, d_reclen), sizeof length);
-    at_ += length;
-    entry.name.assign(record + offsetof(dirent64, d_name));
-    entry.isDirectory = false;
-    entry.isLink = false;
-    switch (static_cast<unsigned char>(record[offsetof(dirent64, d_type)])) {
-      case DT_DIR:
-        entry.isDirectory = true;
-        break;
-      case DT_LNK:
-        MarkLinkToFolder(entry);
-        break;
-      case DT_UNKNOWN:
-        Classify(entry);  // some file systems report no type
-        break;
-      default:
-        break;
-    }
-    return true;
-  }
-
-  std::optional<FolderId> Id() const override { return id_; }
-
-  std::unique_ptr<Folder> OpenChild(const std::string& name, const std::string& /*fullPath*/,
-                                    const std::string& /*pattern*/) override {
-    // Relative to this folder: no path length limit, and a link swapped in meanwhile is refused.
-    const int fd = openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    return FromDescriptor(fd);
-  }
-
- private:
-  PosixFolder(int fd, FolderId id) : fd_(fd), id_(id) {}
-
-  // The kernel's records straight from getdents64: opendir's stream would cost an fstat and two
-  // fcntl calls more per folder, and the scan opens every folder of the tree.
-  bool Fill() {
-    if (ended_) return false;
-    if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
-    ssize_t got = 0;
-    do {
-      got = getdents64(fd_, buffer_.get(), kBufferSize);
-    } while (got < 0 && errno == EINTR);
-    at_ = 0;
-    filled_ = got > 0 ? static_cast<std::size_t>(got) : 0;
-    ended_ = got <= 0;  // end, or a read error: either way the listing is over
-    return !ended_;
-  }
-
-  void MarkLinkToFolder(FolderEntry& entry) {
-    struct stat target {};
-    if (fstatat(fd_, entry.name.c_str(), &target, 0) == 0 && S_ISDIR(target.st_mode)) {
-      entry.isDirectory = true;
-      entry.isLink = true;
-    }
-  }
-
-  void Classify(FolderEntry& entry) {
-    struct stat st {};
-    if (fstatat(fd_, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
-    if (S_ISDIR(st.st_mode)) {
-      entry.isDirectory = true;
-    } else if (S_ISLNK(st.st_mode)) {
-      MarkLinkToFolder(entry);
-    }
-  }
-
-  static constexpr std::size_t kBufferSize = kListingBuffer;
-  int fd_;
-  FolderId id_;
-  std::unique_ptr<char[]> buffer_;
-  std::size_t at_ = 0, filled_ = 0;
-  bool ended_ = false;
-};
 
 // A descriptor closed when it goes out of scope.
 class Descriptor {
@@ -309,41 +259,15 @@ class PosixSystem final : public System {
   }
 
   std::unique_ptr<Folder> OpenFolder(const std::string& folder, const std::string& /*pattern*/) override {
-    // Every name matches "*.*" here, so the pattern needs no translation.
+    // Every name matches "*.*" here, so the pattern needs no translation. Links on the way to
+    // the root are followed, as for any path the user names.
     if (folder.empty()) return nullptr;
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return nullptr;
-    return PosixFolder::FromDescriptor(fd);
+    return posix::FolderFromDescriptor(fd);
   }
 
-  std::vector<std::string> Prefetch(const std::string& folder) override {
-    std::vector<std::string> subfolders;
-#ifdef SYS_openat2
-    // No link anywhere on the path, as when the scan opens folder by folder with O_NOFOLLOW.
-    open_how how{};
-    how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-    how.resolve = RESOLVE_NO_SYMLINKS;
-    const int fd = static_cast<int>(syscall(SYS_openat2, AT_FDCWD, folder.c_str(), &how, sizeof how));
-    if (fd < 0) return subfolders;
-    thread_local std::unique_ptr<char[]> buffer = std::make_unique_for_overwrite<char[]>(kListingBuffer);
-    ssize_t got = 0;
-    while ((got = getdents64(fd, buffer.get(), kListingBuffer)) > 0) {
-      for (ssize_t at = 0; at < got;) {
-        const char* record = buffer.get() + at;
-        unsigned short length = 0;
-        std::memcpy(&length, record + offsetof(dirent64, d_reclen), sizeof length);
-        at += length;
-        const char* name = record + offsetof(dirent64, d_name);
-        if (static_cast<unsigned char>(record[offsetof(dirent64, d_type)]) == DT_DIR && std::strcmp(name, ".") != 0 &&
-            std::strcmp(name, "..") != 0) {
-          subfolders.emplace_back(name);
-        }
-      }
-    }
-    close(fd);
-#endif
-    return subfolders;
-  }
+  std::vector<std::string> Prefetch(const std::string& folder) override { return posix::Prefetch(folder); }
 
   Result ReadFileHead(const std::string& path, std::size_t maxBytes, std::string& bytes) override {
     bytes.clear();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "window/win32/line_wrap.h"
 #include "window/win32/text_view.h"
 
 namespace vesk {

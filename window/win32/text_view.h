@@ -18,10 +18,7 @@
 
 #include <windows.h>
 
-#include <cstdint>
 #include <string>
-#include <string_view>
-#include <vector>
 
 namespace vesk::win32 {
 
@@ -29,18 +26,6 @@ inline constexpr wchar_t kTextViewClass[] = L"VeskTextView";
 
 // Registers the window class once per process; false when that fails.
 bool RegisterTextView(HINSTANCE instance);
-
-// Where the lines of `text` start when `columns` characters fit on a line: a line ends after
-// the blanks that follow a word when the next word does not fit, a word longer than a line is
-// cut after `cutColumns` characters, and CR LF ends a line. The first line starts at 0; the
-// text takes at least one line.
-std::vector<std::uint32_t> WrapLines(std::wstring_view text, int columns, int cutColumns);
-
-// The same, a piece at a time: appends to `starts` (which holds the first lines, at least the
-// 0) until the line holding `untilPosition` has its end and `untilLines` lines are known;
-// true once the last line is known.
-bool ExtendLines(std::wstring_view text, int columns, int cutColumns, std::vector<std::uint32_t>& starts,
-                 std::size_t untilPosition, std::size_t untilLines);
 
 // Hands `text` to the view without a copy; `text` is left empty.
 void SetTextViewText(HWND view, std::wstring&& text);
