@@ -170,8 +170,14 @@ std::string BodyLine(std::string_view path, const platform::FileDetails& details
   std::string line = "0|";
   for (const char c : path) {
     const auto b = static_cast<unsigned char>(c);
-    if (b < 0x20 || b == 0x7F || c == '|' || c == '%') {
+    if (c == '|' || c == '%') {  // mactime decodes these back
       line += '%';
+      line += kHex[b >> 4];
+      line += kHex[b & 15];
+    } else if (b < 0x20 || b == 0x7F) {
+      // Decoded, a line feed makes mactime drop the entry and an escape would reach its
+      // terminal: it shows "\x0A" instead.
+      line += "%5Cx";
       line += kHex[b >> 4];
       line += kHex[b & 15];
     } else {

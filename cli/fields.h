@@ -31,8 +31,9 @@ std::string SafeFolderName(std::string_view name);
 
 // One line of The Sleuth Kit's body format for the entry at `path`:
 // MD5|name|inode|mode_as_string|UID|GID|size|atime|mtime|ctime|crtime, MD5 "0", times in whole
-// seconds since 1970, "0" where the system keeps none. In the name "%", "|" and control bytes
-// are written "%XX", so that each line keeps its eleven fields.
+// seconds since 1970, "0" where the system keeps none. In the name "%" and "|" are written "%25"
+// and "%7C", which mactime decodes back; a control byte is written "%5Cx0A" (mactime shows "\x0A"),
+// so that each line keeps its eleven fields and the timeline holds no control byte.
 std::string BodyLine(std::string_view path, const platform::FileDetails& details);
 
 // One CSV field (RFC 4180): quoted, with inner quotes doubled, when it holds a comma, a quote,

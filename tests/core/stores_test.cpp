@@ -48,6 +48,15 @@ TEST(StoresFindStores, EveryExistingStoreOfAGeneratedHomeInTheFixedOrder) {
   MakeFolders(home / "elsewhere" + kPepper);
   symlink((home / "elsewhere").c_str(), (home / ".config/google-chrome/Profile 7").c_str());  // linked
   WriteFile(home / ".config/chromium/Default/Pepper Data/Shockwave Flash/WritableRoot");  // a file
+  // Ruffle, native and as a Flatpak; AIR applications, in any order on disk.
+  MakeFolders(home / ".var/app/rs.ruffle.Ruffle/data/ruffle/SharedObjects");
+  MakeFolders(home / ".local/share/ruffle/SharedObjects");
+  MakeFolders(home / ".appdata/org.example.Zebra/Local Store/#SharedObjects");
+  MakeFolders(home / ".appdata/com.example.Game.0123456789ABCDEF0123456789ABCDEF01234567.1/Local Store/#SharedObjects");
+  MakeFolders(home / ".appdata/com.example.Empty/Local Store");                    // no store inside
+  MakeFolders(home / "elsewhere-air/Local Store/#SharedObjects");
+  symlink((home / "elsewhere-air").c_str(), (home / ".appdata/com.example.Linked").c_str());  // linked
+  WriteFile(home / ".appdata/com.example.File");                                   // a file
   PlatformWrapper system;
   system.env["HOME"] = home.Path();
 
@@ -55,8 +64,17 @@ TEST(StoresFindStores, EveryExistingStoreOfAGeneratedHomeInTheFixedOrder) {
   EXPECT_EQ(Names(stores), (std::vector<std::string>{"plug-in", "chrome/Default", "chrome/Profile 2",
                                                      "chrome/Profile 10", "chrome/Guest Profile",
                                                      "chrome/System Profile", "brave/Default", "brave/Profile 1",
-                                                     "opera"}));
-  ASSERT_EQ(stores.size(), 9u);
+                                                     "opera", "ruffle/native", "ruffle/flatpak",
+                                                     "air/com.example.Game.0123456789ABCDEF0123456789ABCDEF01234567.1",
+                                                     "air/org.example.Zebra"}));
+  ASSERT_EQ(stores.size(), 13u);
+  std::vector<std::string> kinds;
+  for (const auto& store : stores) kinds.push_back(discovery::StoreKindName(store.kind));
+  EXPECT_EQ(kinds, (std::vector<std::string>{"plug-in", "browser", "browser", "browser", "browser", "browser",
+                                             "browser", "browser", "browser", "ruffle", "ruffle", "air", "air"}));
+  EXPECT_EQ(stores[9].folder, home / ".local/share/ruffle/");
+  EXPECT_EQ(stores[10].folder, home / ".var/app/rs.ruffle.Ruffle/data/ruffle/");
+  EXPECT_EQ(stores[12].folder, home / ".appdata/org.example.Zebra/Local Store/");
   EXPECT_EQ(stores[0].folder, home / ".macromedia/Flash_Player/");
   EXPECT_TRUE(stores[0].IsPlugIn());
   EXPECT_EQ(stores[2].folder, home / ".config/google-chrome/Profile 2" + kPepper + "/");
@@ -78,6 +96,8 @@ TEST(StoresFindStores, FollowsTheWindowsRootAndTheConfigurationFolder) {
       // With APPDATA the window looks there, and so does the plug-in row.
       {"APPDATA", {{"HOME", "home"}, {"APPDATA", "appdata"}}, {"appdata/macromedia/flash player/", "home/.config/chromium/Default" + kPepper + "/"}},
       {"XDG_CONFIG_HOME", {{"HOME", "home"}, {"XDG_CONFIG_HOME", "xdg"}}, {"home/.macromedia/Flash_Player/", "xdg/microsoft-edge/Default" + kPepper + "/"}},
+      // Ruffle follows XDG_DATA_HOME when it is absolute, like the browsers their configuration folder.
+      {"XDG_DATA_HOME", {{"HOME", "home"}, {"XDG_DATA_HOME", "xdgdata"}}, {"home/.macromedia/Flash_Player/", "home/.config/chromium/Default" + kPepper + "/", "xdgdata/ruffle/"}},
   };
   for (const auto& c : cases) {
     TempDir tmp;
@@ -86,6 +106,7 @@ TEST(StoresFindStores, FollowsTheWindowsRootAndTheConfigurationFolder) {
     MakeFolders(tmp / "home/.config/chromium/Default" + kPepper);
     MakeFolders(tmp / "appdata/macromedia/flash player");
     MakeFolders(tmp / "xdg/microsoft-edge/Default" + kPepper);
+    MakeFolders(tmp / "xdgdata/ruffle/SharedObjects");
     PlatformWrapper system;
     for (const auto& [key, value] : c.env) system.env[key] = tmp / value;
     std::vector<std::string> folders;
