@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/fields.h"
 #include "cookies/copying.h"
+#include "cookies/selection.h"
 #include "discovery/site.h"
 #include "discovery/store.h"
 #include "discovery/stores.h"
@@ -11,19 +12,11 @@
 namespace vesk::cli {
 namespace {
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 // Ruffle keeps the saves of every local movie below "localhost", where the player kept those that
 // could reach the network below "#localWithNet".
 std::string RuffleSite(const std::string& site) {
-  if (SameIgnoringCase(site, "localhost") || SameIgnoringCase(site, "#localWithNet")) return "localhost";
+  // Patterns without wildcards: the names in any case.
+  if (cookies::GlobMatch("localhost", site) || cookies::GlobMatch("#localWithNet", site)) return "localhost";
   return site;
 }
 
