@@ -15,12 +15,6 @@
 namespace vesk::cli {
 namespace {
 
-std::vector<std::string> ScanCookies(const std::string& root, platform::System& system) {
-  discovery::EntryList entries(1);
-  discovery::ScanFolder(root, discovery::kScanPattern, entries, system);
-  return discovery::CookiePaths(entries);
-}
-
 std::string KindText(const discovery::Store& store) {
   switch (store.kind) {
     case discovery::StoreKind::kPlugIn:
@@ -47,17 +41,13 @@ void AppendDeleteLine(std::string& out, Format format, const Listed& listed, con
                       const std::string& result, const std::string& error) {
   if (format == Format::Json) {
     out += '{';
-    AppendTextMember(out, "path", listed.file.path);
+    AppendJsonText(out, "path", listed.file.path);
     out += ',';
-    AppendTextMember(out, "site", listed.file.site);
+    AppendJsonText(out, "site", listed.file.site);
     out.append(",\"kind\":\"").append(discovery::FileKindName(listed.file.kind)).append("\",");
-    if (store.empty()) {
-      out.append("\"store\":null,");
-    } else {
-      AppendTextMember(out, "store", store);
-      out += ',';
-    }
-    AppendTextMember(out, "result", result);
+    AppendJsonText(out, "store", store.empty() ? std::nullopt : std::optional<std::string_view>(store));
+    out += ',';
+    AppendJsonText(out, "result", result);
     out.append(",\"error\":");
     if (error.empty()) {
       out.append("null");
@@ -79,20 +69,20 @@ int RunStores(const StoresOptions& options, platform::System& system, Output& ou
   std::string line;
   for (const discovery::Store& store : discovery::FindStores(system)) {
     std::size_t cookies = 0, settings = 0;
-    for (const std::string& path : ScanCookies(store.folder, system)) {
+    for (const std::string& path : discovery::ScanCookiePaths(store.folder, system)) {
       ++(discovery::ClassifyPath(path).kind == discovery::FileKind::kSettings ? settings : cookies);
     }
     line.clear();
     const char* kind = discovery::StoreKindName(store.kind);
     if (options.format == Format::Json) {
       line += '{';
-      AppendTextMember(line, "store", store.name);
+      AppendJsonText(line, "store", store.name);
       line.append(",\"kind\":\"").append(kind).append("\",");
-      AppendTextMember(line, "browser", store.browser);
+      AppendJsonText(line, "browser", store.browser);
       line += ',';
-      AppendTextMember(line, "profile", store.profile);
+      AppendJsonText(line, "profile", store.profile);
       line += ',';
-      AppendTextMember(line, "folder", store.folder);
+      AppendJsonText(line, "folder", store.folder);
       line.append(",\"cookies\":").append(std::to_string(cookies));
       line.append(",\"settings\":").append(std::to_string(settings)).append("}\n");
     } else if (options.format == Format::Csv) {
@@ -129,12 +119,12 @@ std::optional<Choice> ChooseFiles(const SelectOptions& options, platform::System
   for (std::size_t w = 0; w < choice.walks.size(); ++w) {
     const Walk& walk = choice.walks[w];
     if (walk.store.empty() && !options.list.roots.empty() &&
-        !system.OpenFolder(discovery::ProperPath(walk.root), discovery::kScanPattern)) {
+        !system.OpenFolder(platform::ProperPath(walk.root), discovery::kScanPattern)) {
       output.Err("vesk-cli: " + walk.root + ": cannot open the folder");
       status = kExitProblem;
       return std::nullopt;
     }
-    for (std::string& path : ScanCookies(walk.root, system)) {
+    for (std::string& path : discovery::ScanCookiePaths(walk.root, system)) {
       discovery::FileClass kind = discovery::ClassifyPath(path);
       choice.listing.push_back({{walk.root, std::move(path), kind.kind, std::move(kind.site)}, w});
     }

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "base/civil_time.h"
 #include "cli/fields.h"
 #include "discovery/cookie_list.h"
 #include "discovery/scan.h"
@@ -45,14 +46,14 @@ FileRecord Describe(const std::string& path, platform::System& system) {
 }
 
 void AppendFileMembers(std::string& out, const FileRecord& record) {
-  AppendTextMember(out, "path", record.path);
+  AppendJsonText(out, "path", record.path);
   out += ',';
-  AppendTextMember(out, "folder", record.folder);
+  AppendJsonText(out, "folder", record.folder);
   out += ',';
-  AppendTextMember(out, "site", record.site);
+  AppendJsonText(out, "site", record.site);
   out.append(",\"size\":").append(record.size ? std::to_string(*record.size) : "null");
   if (record.modified) {
-    out.append(",\"modified\":\"").append(UtcIso(*record.modified)).append("\"");
+    out.append(",\"modified\":\"").append(base::UtcIso(*record.modified)).append("\"");
   } else {
     out.append(",\"modified\":null");
   }
@@ -63,7 +64,7 @@ void AppendCsvRecord(std::string& out, const FileRecord& record) {
   out.append(CsvField(record.folder.value_or(""))).append(",");
   out.append(CsvField(record.site.value_or(""))).append(",");
   out.append(record.size ? std::to_string(*record.size) : "").append(",");
-  out.append(record.modified ? UtcIso(*record.modified) : "").append("\r\n");
+  out.append(record.modified ? base::UtcIso(*record.modified) : "").append("\r\n");
 }
 
 }  // namespace
@@ -76,7 +77,7 @@ std::vector<Walk> Walks(const ListOptions& options, platform::System& system) {
     }
   } else if (!options.roots.empty()) {
     for (const auto& root : options.roots) {
-      const std::string base = discovery::ProperPath(root);
+      const std::string base = platform::ProperPath(root);
       std::string name = base.substr(0, base.size() - 1);
 #ifdef _WIN32
       name.erase(0, name.find_last_of("\\/") + 1);
@@ -106,15 +107,13 @@ int RunList(const ListOptions& options, platform::System& system, Output& output
     const std::string& store = walk.store;
     // A missing store just means no cookies, as in the window; a folder asked for by name that
     // cannot be opened is more likely a typing error, so it is said.
-    if (!options.roots.empty() && !system.OpenFolder(discovery::ProperPath(root), discovery::kScanPattern)) {
+    if (!options.roots.empty() && !system.OpenFolder(platform::ProperPath(root), discovery::kScanPattern)) {
       output.Err("vesk-cli: " + root + ": cannot open the folder");
       status = kExitProblem;
       continue;
     }
-    discovery::EntryList entries(1);
-    discovery::ScanFolder(root, discovery::kScanPattern, entries, system);
     std::string line;
-    for (const std::string& path : discovery::CookiePaths(entries)) {
+    for (const std::string& path : discovery::ScanCookiePaths(root, system)) {
       line.clear();
       if (options.format == Format::Text) {
         line.append(path).append("\n");
@@ -143,7 +142,7 @@ int RunList(const ListOptions& options, platform::System& system, Output& output
         AppendFileMembers(line, record);
         if (options.allStores) {
           line.append(",");
-          AppendTextMember(line, "store", store);
+          AppendJsonText(line, "store", store);
           line.append(",\"kind\":\"").append(discovery::FileKindName(kind.kind)).append("\"");
         }
         line.append("}\n");
@@ -214,7 +213,7 @@ void WriteShowJson(Output& output, const Decoded& file) {
     output.Out(head.append("}\n"));
     return;
   }
-  AppendTextMember(head, "name", file.doc->name);
+  AppendJsonText(head, "name", file.doc->name);
   head.append(",\"amf\":").append(std::to_string(file.doc->amf)).append(",\"values\":");
   output.Out(head);
   output.Out(file.valuesOut);
@@ -231,7 +230,7 @@ void WriteShowText(Output& output, const Decoded& file) {
     facts.push_back("AMF" + std::to_string(file.doc->amf));
   }
   if (file.record.size) facts.push_back(std::to_string(*file.record.size) + " bytes");
-  if (file.record.modified) facts.push_back("modified " + UtcText(*file.record.modified));
+  if (file.record.modified) facts.push_back("modified " + base::UtcText(*file.record.modified));
   std::string head = file.record.path + "\n";
   for (std::size_t i = 0; i < facts.size(); ++i) head.append(i == 0 ? "  " : ", ").append(facts[i]);
   if (!facts.empty()) head.append("\n");

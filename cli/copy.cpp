@@ -39,7 +39,7 @@ std::optional<cookies::CopyTarget> TargetOf(const CopyOptions& options, const st
 }
 
 std::string TargetPath(const cookies::CopyTarget& target) {
-  std::string path = discovery::ProperPath(target.base);
+  std::string path = platform::ProperPath(target.base);
   for (const std::string& folder : target.folders) path.append(folder).append(1, platform::kSeparator);
   return path + target.name;
 }
@@ -57,11 +57,11 @@ void AppendCopyLine(std::string& out, Format format, const std::string& result, 
                     const std::string& source, const std::string& target, const std::optional<std::string>& site) {
   if (format == Format::Json) {
     out += '{';
-    AppendTextMember(out, "source", source);
+    AppendJsonText(out, "source", source);
     out += ',';
-    AppendTextMember(out, "target", target);
+    AppendJsonText(out, "target", target);
     out += ',';
-    AppendTextMember(out, "site", site);
+    AppendJsonText(out, "site", site);
     out.append(",\"result\":\"").append(result).append("\",\"error\":");
     if (error.empty()) {
       out.append("null");

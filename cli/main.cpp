@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "build_config.h"
+#include "base/build_config.h"
 #include "cli/commands.h"
 #include "cli/question.h"
 #include "cli/terminal.h"

@@ -1,12 +1,11 @@
 #pragma once
 
-// Reading a cookie file for the text view, and the parts of its path for the detail rows.
+// Reading a cookie file for the text view.
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/platform.h"
 
@@ -21,12 +20,5 @@ std::string CookieText(std::string_view bytes);
 // The file's text as CookieText gives it, read from at most its first kMaxShownBytes; nullopt
 // when it cannot be read (gone, no regular file, no access).
 std::optional<std::string> ReadCookieText(platform::System& system, const std::string& path);
-
-// The path split at every separator; empty parts count, an empty path gives no parts.
-std::vector<std::string> SplitPath(const std::string& path, char separator);
-
-// Number of characters (code points) of UTF-8 text; a byte that starts no valid sequence
-// counts as one character.
-std::size_t CharacterCount(std::string_view text);
 
 }  // namespace vesk::cookies

@@ -367,7 +367,7 @@ class Walk {
 void ScanFolder(std::string path, const std::string& pattern, EntryList& list, platform::System& system,
                 const ScanOptions& options) {
   if (list.empty() || !list.back().empty()) list.emplace_back();
-  if (path.empty() || path.back() != platform::kSeparator) path += platform::kSeparator;
+  path = platform::ProperPath(std::move(path));
   auto root = system.OpenFolder(path, pattern);
   if (!root) return;
   Walk walk(pattern, list, system, options);

@@ -21,7 +21,7 @@ void Record(EntryList& list, const char* marker, const std::string& folder, cons
 void ScanFolderSequential(std::string path, const std::string& pattern, EntryList& list,
                 platform::System& system) {
   if (list.empty() || !list.back().empty()) list.emplace_back();
-  if (path.empty() || path.back() != platform::kSeparator) path += platform::kSeparator;
+  path = platform::ProperPath(std::move(path));
 
   struct Level {
     std::unique_ptr<platform::Folder> folder;

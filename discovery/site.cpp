@@ -25,16 +25,8 @@ struct Part {
 
 std::vector<Part> Parts(std::string_view path) {
   std::vector<Part> parts;
-  std::size_t start = 0;
-  while (start <= path.size()) {
-#ifdef _WIN32
-    std::size_t end = path.find_first_of("\\/", start);
-#else
-    std::size_t end = path.find(platform::kSeparator, start);
-#endif
-    if (end == std::string_view::npos) end = path.size();
-    parts.push_back({path.substr(start, end - start), start});
-    start = end + 1;
+  for (const std::string_view part : platform::SplitPath(path)) {
+    parts.push_back({part, static_cast<std::size_t>(part.data() - path.data())});
   }
   return parts;
 }
@@ -61,6 +53,7 @@ std::string AirApplicationId(std::string_view folderName) {
 
 FileClass ClassifyPath(std::string_view path) {
   const std::vector<Part> parts = Parts(path);
+  if (parts.empty()) return {};
   const std::size_t fileIndex = parts.size() - 1;  // the last part is the file's name
   static constexpr std::string_view kSys[] = {"macromedia.com", "support", "flashplayer", "sys"};
   for (std::size_t i = 0; i < fileIndex; ++i) {

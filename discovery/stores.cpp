@@ -63,17 +63,17 @@ bool FolderExists(const std::string& folder, platform::System& system) {
 std::string BrowserBase(const Browser& browser, platform::System& system) {
 #ifdef _WIN32
   const std::string base = system.GetEnv(browser.profiles ? "LOCALAPPDATA" : "APPDATA");
-  return base.empty() ? std::string() : ProperPath(base);
+  return base.empty() ? std::string() : platform::ProperPath(base);
 #elif defined(__APPLE__)
   (void)browser;
   const std::string home = system.GetEnv("HOME");
-  return home.empty() ? std::string() : ProperPath(home) + "Library/Application Support/";
+  return home.empty() ? std::string() : platform::ProperPath(home) + "Library/Application Support/";
 #else
   (void)browser;
   const std::string xdg = system.GetEnv("XDG_CONFIG_HOME");
-  if (!xdg.empty() && xdg.front() == '/') return ProperPath(xdg);
+  if (!xdg.empty() && xdg.front() == '/') return platform::ProperPath(xdg);
   const std::string home = system.GetEnv("HOME");
-  return home.empty() ? std::string() : ProperPath(home) + ".config/";
+  return home.empty() ? std::string() : platform::ProperPath(home) + ".config/";
 #endif
 }
 
@@ -118,7 +118,7 @@ std::vector<std::string> ProfileFolders(const std::string& userData, platform::S
 
 [[maybe_unused]] std::string Home(platform::System& system) {
   const std::string home = system.GetEnv("HOME");
-  return home.empty() ? std::string() : ProperPath(home);
+  return home.empty() ? std::string() : platform::ProperPath(home);
 }
 
 // The folders that hold AIR applications' folders, each "<application id>/Local Store/".
@@ -126,7 +126,7 @@ std::vector<std::pair<std::string, std::string>> AirParents(platform::System& sy
 #ifdef _WIN32
   const std::string appData = system.GetEnv("APPDATA");
   if (appData.empty()) return {};
-  return {{ProperPath(appData), ""}};
+  return {{platform::ProperPath(appData), ""}};
 #elif defined(__APPLE__)
   const std::string home = Home(system);
   if (home.empty()) return {};
@@ -198,14 +198,14 @@ std::string PlugInFolder(platform::System& system) {
 std::string RuffleFolder(platform::System& system) {
 #ifdef _WIN32
   const std::string local = system.GetEnv("LOCALAPPDATA");
-  return local.empty() ? std::string() : ProperPath(local) + "ruffle\\";
+  return local.empty() ? std::string() : platform::ProperPath(local) + "ruffle\\";
 #elif defined(__APPLE__)
   const std::string home = Home(system);
   return home.empty() ? std::string() : home + "Library/Application Support/ruffle/";
 #else
   // Ruffle follows XDG_DATA_HOME when it is an absolute path.
   const std::string xdg = system.GetEnv("XDG_DATA_HOME");
-  if (!xdg.empty() && xdg.front() == '/') return ProperPath(xdg) + "ruffle/";
+  if (!xdg.empty() && xdg.front() == '/') return platform::ProperPath(xdg) + "ruffle/";
   const std::string home = Home(system);
   return home.empty() ? std::string() : home + ".local/share/ruffle/";
 #endif

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vesk::platform {
@@ -168,14 +169,17 @@ class System {
   // file.
   virtual std::optional<FileStatus> GetFileStatus(const std::string& path) = 0;
 
-  // Deletes exactly the named file: no wildcards, never a folder; a link is removed, not its
-  // target. A read-only file is refused. A file already gone counts as deleted.
-  virtual Result RemoveFile(const std::string& path) = 0;
+  // Whether `folder` can be listed: success, or the system's reason. IsNotFound tells a folder
+  // that is not there from one that cannot be read.
+  virtual Result CheckFolder(const std::string& folder) = 0;
 
-  // RemoveFile's rule, guarded against folders swapped for links after the scan: `path` must lie
-  // below `root` (a scan root, ending with the separator), and it is reached from the root one
-  // folder at a time without following any link, then removed relative to its holding folder.
-  // The root itself is opened as the scan opened it.
+  // The one delete rule. Deletes exactly the named file: no wildcards, never a folder; a link is
+  // removed, not its target; a read-only file is refused. Guarded against folders swapped for
+  // links after the scan: `path` must lie below `root` (a scan root), and it is reached from the
+  // root one folder at a time without following any link, then removed relative to its holding
+  // folder. The root itself is opened as the scan opened it. kGone only when the holding folder
+  // was opened and the name is not in it; a root or folder on the way that cannot be opened
+  // (missing included) is a kSystemError with its reason.
   virtual RemoveResult RemoveFileBelow(const std::string& root, const std::string& path) = 0;
 
   // Everything the system tells about the entry at `path` without following a final link; nullopt
@@ -201,6 +205,19 @@ void SetStartName(const std::string& argv0);
 // 512-byte blocks the process has read from storage so far, not from the cache, where the
 // system counts them: tells a cold cache from a warm one.
 std::optional<std::uint64_t> BlocksRead();
+
+// True when `error` (a Result's code) says that nothing, or no folder, is at the path.
+bool IsNotFound(int error);
+
+// True for the separator; on Windows for "/" as well, which paths typed there may use.
+bool IsSeparator(char c);
+
+// The parts of `path` between separators. Empty parts count ("/a//b" gives "", "a", "", "b"); an
+// empty path gives none.
+std::vector<std::string_view> SplitPath(std::string_view path);
+
+// `path` with the separator appended unless it already ends with one; "" gives the separator.
+std::string ProperPath(std::string path);
 
 // Base name of a path without its extension (the part from the last dot of the base name, unless
 // that dot begins the name).

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <memory>
 
-#include "build_config.h"
+#include "base/build_config.h"
 #include "platform/platform.h"
 #include "platform/posix_folder.h"
 
@@ -314,15 +314,12 @@ class PosixSystem final : public System {
     return FileStatus{static_cast<std::int64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtime)};
   }
 
-  Result RemoveFile(const std::string& path) override {
-    struct stat st {};
-    if (lstat(path.c_str(), &st) != 0) return {errno == ENOENT ? 0 : errno};
-    if (S_ISLNK(st.st_mode)) return Unlink(path);
-    if (!S_ISREG(st.st_mode)) return {S_ISDIR(st.st_mode) ? EISDIR : EINVAL};
-    // A file without any write bit is read-only, as on Windows, whoever runs the program:
-    // users protect a cookie that way.
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return {EACCES};
-    return Unlink(path);
+  Result CheckFolder(const std::string& folder) override {
+    if (folder.empty()) return {ENOENT};
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return {errno};
+    close(fd);
+    return {};
   }
 
   RemoveResult RemoveFileBelow(const std::string& root, const std::string& path) override {
@@ -330,12 +327,12 @@ class PosixSystem final : public System {
     if (!below) return {Removal::kPathChanged};
     // The root as the scan opened it; every folder below it by name, refusing links.
     int folder = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0) return Missing(errno);
+    if (folder < 0) return {Removal::kSystemError, errno};
     for (const std::string& name : below->folders) {
       const int child = openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
       const int error = errno;
       close(folder);
-      if (child < 0) return Missing(error);
+      if (child < 0) return OnTheWay(error);
       folder = child;
     }
     const RemoveResult result = RemoveIn(folder, below->file);
@@ -392,10 +389,10 @@ class PosixSystem final : public System {
   }
 
  private:
-  // A folder on the way that cannot be opened: gone means the file is gone with it; a link
-  // (ELOOP, or EMLINK on the BSDs) or something that is no longer a folder means the path changed.
-  static RemoveResult Missing(int error) {
-    if (error == ENOENT) return {Removal::kGone};
+  // A folder on the way that cannot be opened: a link (ELOOP, or EMLINK on the BSDs) or something
+  // that is no longer a folder means the path changed. A missing one is a failure, not "gone":
+  // the file's own folder was never looked into.
+  static RemoveResult OnTheWay(int error) {
     if (error == ELOOP || error == EMLINK || error == ENOTDIR) return {Removal::kPathChanged};
     return {Removal::kSystemError, error};
   }
@@ -408,6 +405,8 @@ class PosixSystem final : public System {
     }
     if (!S_ISLNK(st.st_mode)) {
       if (!S_ISREG(st.st_mode)) return {Removal::kNotRegularFile};
+      // A file without any write bit is read-only, as on Windows, whoever runs the program:
+      // users protect a cookie that way.
       if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return {Removal::kReadOnly};
     }
     // Without AT_REMOVEDIR a folder put in its place meanwhile is refused by the system.
@@ -422,11 +421,6 @@ class PosixSystem final : public System {
     }
     return {Removal::kSystemError, error};
   }
-
-  static Result Unlink(const std::string& path) {
-    if (unlink(path.c_str()) == 0 || errno == ENOENT) return {};
-    return {errno};
-  }
 };
 
 }  // namespace
@@ -437,6 +431,8 @@ System& Native() {
 }
 
 void SetStartName(const std::string& argv0) { StartName() = argv0; }
+
+bool IsNotFound(int error) { return error == ENOENT || error == ENOTDIR; }
 
 std::optional<std::uint64_t> BlocksRead() {
   rusage usage{};

@@ -1,16 +1,7 @@
-// The operating system on Windows, through the wide (UTF-16) API. Paths stay UTF-8 inside the
-// program and are converted only at the call, so names outside the ANSI code page keep their
-// characters.
+// The operating system on Windows, through the wide (UTF-16) API. Paths stay WTF-8 inside the
+// program (UTF-8 unless a name holds an unpaired surrogate) and are converted only at the call, so
+// names outside the ANSI code page keep their characters and every name NTFS allows comes back.
 
-#ifndef UNICODE
-#define UNICODE
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 #include <winternl.h>
 
@@ -20,112 +11,26 @@
 #include <optional>
 #include <vector>
 
-#include "build_config.h"
+#include "base/build_config.h"
+#include "base/wtf8.h"
 #include "platform/platform.h"
 #include "platform/utf16.h"
 
 namespace vesk::platform {
 
-namespace {
-
-// Valid UTF-8 in one pass of our own: the system's conversion is several times slower on long
-// non-ASCII text (a cookie's 16 MiB of control marks took 140 ms under Wine). Empty when the
-// text holds an invalid sequence, which is left to the system's rules.
-std::optional<std::wstring> WideFromValidUtf8(std::string_view text) {
-  // One UTF-16 unit per byte that is no continuation byte (10xxxxxx), two for a four-byte
-  // sequence (11110xxx); eight bytes at a time.
-  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* const end = in + text.size();
-  std::size_t units = text.size();
-  const unsigned char* at = in;
-  for (; end - at >= 8; at += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, at, 8);
-    if ((w & kHigh) == 0) continue;
-    units -= static_cast<std::size_t>(__builtin_popcountll(w & ~(w << 1) & kHigh));
-    units += static_cast<std::size_t>(__builtin_popcountll(w & (w << 1) & (w << 2) & (w << 3) & kHigh));
-  }
-  for (; at < end; ++at) {
-    units -= (*at & 0xC0) == 0x80 ? 1 : 0;
-    units += *at >= 0xF0 ? 1 : 0;
-  }
-  std::wstring wide(units, L'\0');
-  wchar_t* out = wide.data();
-  wchar_t* const outEnd = out + units;
-  while (in < end) {
-    if (end - in >= 8 && outEnd - out >= 8) {
-      std::uint64_t w;
-      std::memcpy(&w, in, 8);
-      if ((w & kHigh) == 0) {  // a run of ASCII
-        for (int i = 0; i < 8; ++i) out[i] = static_cast<wchar_t>(in[i]);
-        in += 8;
-        out += 8;
-        continue;
-      }
-    }
-    const unsigned char b0 = *in;
-    if (b0 < 0x80) {
-      *out++ = static_cast<wchar_t>(b0);
-      ++in;
-      continue;
-    }
-    if (b0 >= 0xC2 && b0 <= 0xDF && end - in >= 2 && (in[1] & 0xC0) == 0x80 && out < outEnd) {
-      *out++ = static_cast<wchar_t>(((b0 & 0x1F) << 6) | (in[1] & 0x3F));
-      in += 2;
-      continue;
-    }
-    int length;
-    char32_t c;
-    char32_t min;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-      length = 2, c = b0 & 0x1F, min = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-      length = 3, c = b0 & 0x0F, min = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-      length = 4, c = b0 & 0x07, min = 0x10000;
-    } else {
-      return std::nullopt;
-    }
-    if (end - in < length) return std::nullopt;
-    for (int i = 1; i < length; ++i) {
-      if ((in[i] & 0xC0) != 0x80) return std::nullopt;
-      c = (c << 6) | (in[i] & 0x3F);
-    }
-    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
-    if (c >= 0x10000) {
-      if (outEnd - out < 2) return std::nullopt;
-      *out++ = static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
-      *out++ = static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      if (out == outEnd) return std::nullopt;
-      *out++ = static_cast<wchar_t>(c);
-    }
-    in += length;
-  }
-  if (out != outEnd) return std::nullopt;
-  return wide;
-}
-
-}  // namespace
-
+// Through WTF-8, so that a name holding an unpaired surrogate comes back exactly.
 std::wstring Wide(std::string_view text) {
-  if (text.empty()) return {};
-  if (auto wide = WideFromValidUtf8(text)) return std::move(*wide);
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
+  const std::u16string units = base::Utf16FromWtf8(text);
+  return std::wstring(units.begin(), units.end());
 }
 
 std::string Utf8(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int length =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), length, nullptr,
-                      nullptr);
-  return utf8;
+  return base::Wtf8FromUtf16(std::u16string(text.begin(), text.end()));
+}
+
+std::wstring ShownWide(std::string_view text) {
+  const std::u16string units = base::Utf16FromWtf8(text, base::Surrogates::kReplace);
+  return std::wstring(units.begin(), units.end());
 }
 
 namespace {
@@ -238,7 +143,6 @@ class Handle {
 };
 
 constexpr NTSTATUS kNameNotFound = static_cast<NTSTATUS>(0xC0000034L);
-constexpr NTSTATUS kPathNotFound = static_cast<NTSTATUS>(0xC000003AL);
 constexpr NTSTATUS kFileIsADirectory = static_cast<NTSTATUS>(0xC00000BAL);
 constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
@@ -268,19 +172,26 @@ NTSTATUS OpenRelative(HANDLE parent, const std::string& name, ACCESS_MASK access
   return OpenRelative(parent, name, access, kShareAll, FILE_OPEN, options, out);
 }
 
-// The name the system holds for an open file or folder, or "" when it tells none.
-std::wstring FinalPath(HANDLE handle) {
-  std::wstring path(512, L'\0');
+// The path of an open file or folder from its volume's root, as the system holds it, or "" when it
+// tells none. Asked of the file system itself: GetFinalPathNameByHandle fails under Wine on paths
+// longer than MAX_PATH.
+std::wstring HeldPath(HANDLE handle) {
+  std::vector<DWORD> buffer(1024);
   while (true) {
-    const DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
-                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_NT);
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
+    const auto size = static_cast<DWORD>(buffer.size() * sizeof(DWORD));
+    if (GetFileInformationByHandleEx(handle, FileNameInfo, buffer.data(), size)) {
+      const auto* info = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
+      const std::size_t length = std::min<std::size_t>(info->FileNameLength, size - sizeof(DWORD)) / sizeof(wchar_t);
+      return std::wstring(info->FileName, length);
     }
-    path.resize(length + 1);
+    if (GetLastError() != ERROR_MORE_DATA || buffer.size() >= (std::size_t{1} << 16)) return {};
+    buffer.resize(buffer.size() * 2);
   }
+}
+
+bool SameName(std::wstring_view a, std::wstring_view b) {
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
 }
 
 // True when `child`, opened by `name` relative to the folder whose final path is `parent`, is
@@ -291,15 +202,15 @@ bool IsEntryOf(const std::wstring& parent, const std::string& name, HANDLE child
   if (parent.empty()) return false;
   std::wstring expected = parent;
   if (expected.back() != L'\\') expected += L'\\';
+  const std::size_t nameStart = expected.size();
   expected += Wide(name);
-  const std::wstring actual = FinalPath(child);
-  return CompareStringOrdinal(expected.data(), static_cast<int>(expected.size()), actual.data(),
-                              static_cast<int>(actual.size()), TRUE) == CSTR_EQUAL;
-}
-
-RemoveResult FromStatus(NTSTATUS status) {
-  if (status == kNameNotFound || status == kPathNotFound) return {Removal::kGone};
-  return {Removal::kSystemError, static_cast<int>(RtlNtStatusToDosError(status))};
+  const std::wstring actual = HeldPath(child);
+  if (SameName(expected, actual)) return true;
+  // Wine reports a name that ends in dots or blanks without them. What that leaves out can only
+  // name another entry of the same folder, never one outside the tree.
+  std::size_t end = expected.size();
+  while (end > nameStart + 1 && (expected[end - 1] == L'.' || expected[end - 1] == L' ')) --end;
+  return end < expected.size() && SameName(std::wstring_view(expected).substr(0, end), actual);
 }
 
 int LastError() {
@@ -399,7 +310,7 @@ class Win32TargetFolder final : public TargetFolder {
       return {kErrorLinkInTheWay};
     }
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return {kErrorNotAFolder};
-    std::wstring path = FinalPath(handle.Get());
+    std::wstring path = HeldPath(handle.Get());
     child = std::make_unique<Win32TargetFolder>(handle.Release(), std::move(path));
     return {};
   }
@@ -534,16 +445,15 @@ class Win32System final : public System {
     return FileStatus{static_cast<std::int64_t>(length), ticks / kTicksPerSecond - kSecondsFrom1601To1970};
   }
 
-  Result RemoveFile(const std::string& path) override {
-    const std::wstring apiPath = ApiPath(path);
-    const DWORD attributes = GetFileAttributesW(apiPath.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return Gone(GetLastError());
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {static_cast<int>(ERROR_ACCESS_DENIED)};
-    // DeleteFileW refuses a read-only file too; asking first keeps that true on file systems
-    // and emulations that map the flag loosely.
-    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return {static_cast<int>(ERROR_ACCESS_DENIED)};
-    if (DeleteFileW(apiPath.c_str())) return {};
-    return Gone(GetLastError());
+  Result CheckFolder(const std::string& folder) override {
+    if (folder.empty()) return {static_cast<int>(ERROR_PATH_NOT_FOUND)};
+    Handle handle(CreateFileW(ApiPath(folder).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle.Valid()) return {LastError()};
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle.Get(), &info)) return {LastError()};
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return {static_cast<int>(ERROR_DIRECTORY)};
+    return {};
   }
 
   RemoveResult RemoveFileBelow(const std::string& root, const std::string& path) override {
@@ -553,17 +463,18 @@ class Win32System final : public System {
     Handle folder(CreateFileW(ApiPath(root).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!folder.Valid()) {
-      const DWORD error = GetLastError();
+      const int error = LastError();
       if (error == ERROR_DIRECTORY) return {Removal::kPathChanged};
-      const Result gone = Gone(error);
-      return gone.ok() ? RemoveResult{Removal::kGone} : RemoveResult{Removal::kSystemError, gone.error};
+      return {Removal::kSystemError, error};
     }
-    std::wstring folderPath = FinalPath(folder.Get());
+    std::wstring folderPath = HeldPath(folder.Get());
     for (const std::string& name : below->folders) {
       Handle child;
       // Not asking for a folder: a file put in its place opens too, and the attributes tell.
       const NTSTATUS status = OpenRelative(folder.Get(), name, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, 0, child);
-      if (status < 0) return FromStatus(status);
+      // A missing folder on the way is a failure, not "gone": the file's own folder was never
+      // looked into.
+      if (status < 0) return {Removal::kSystemError, static_cast<int>(RtlNtStatusToDosError(status))};
       BY_HANDLE_FILE_INFORMATION info{};
       if (!GetFileInformationByHandle(child.Get(), &info)) return {Removal::kSystemError, LastError()};
       // A junction or folder link opened as itself, or no folder at all: the path no longer
@@ -572,7 +483,7 @@ class Win32System final : public System {
           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || !IsEntryOf(folderPath, name, child.Get())) {
         return {Removal::kPathChanged};
       }
-      folderPath = FinalPath(child.Get());
+      folderPath = HeldPath(child.Get());
       folder.Reset(child.Release());
     }
     return RemoveIn(folder.Get(), folderPath, below->file);
@@ -609,7 +520,7 @@ class Win32System final : public System {
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(handle.Get(), &info)) return {LastError()};
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return {kErrorNotAFolder};
-    std::wstring path = FinalPath(handle.Get());
+    std::wstring path = HeldPath(handle.Get());
     base = std::make_unique<Win32TargetFolder>(handle.Release(), std::move(path));
     return {};
   }
@@ -638,7 +549,9 @@ class Win32System final : public System {
     Handle file;
     const NTSTATUS status = OpenRelative(folder, name, DELETE | FILE_READ_ATTRIBUTES, FILE_NON_DIRECTORY_FILE, file);
     if (status == kFileIsADirectory) return {Removal::kNotRegularFile};
-    if (status < 0) return FromStatus(status);
+    // The holding folder is open: a name that is not in it is gone.
+    if (status == kNameNotFound) return {Removal::kGone};
+    if (status < 0) return {Removal::kSystemError, static_cast<int>(RtlNtStatusToDosError(status))};
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(file.Get(), &info)) return {Removal::kSystemError, LastError()};
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {Removal::kNotRegularFile};
@@ -658,10 +571,6 @@ class Win32System final : public System {
     return {Removal::kSystemError, LastError()};
   }
 
-  static Result Gone(DWORD error) {
-    // Already gone counts as deleted.
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
-    return {error == 0 ? static_cast<int>(ERROR_GEN_FAILURE) : static_cast<int>(error)};
   }
 
   static std::wstring ModulePath() {
@@ -687,6 +596,10 @@ System& Native() {
 
 // Windows tells the executable's path itself, whatever the program was started as.
 void SetStartName(const std::string& /*argv0*/) {}
+
+bool IsNotFound(int error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY;
+}
 
 // The process's I/O counters count reads served from the cache too.
 std::optional<std::uint64_t> BlocksRead() { return std::nullopt; }

@@ -49,51 +49,6 @@ TEST(CliFields, CsvQuotesOnlyWhatNeedsIt) {
   for (const auto& [text, field] : cases) EXPECT_EQ(cli::CsvField(text), field) << text;
 }
 
-TEST(CliFields, UtcTimesInBothForms) {
-  struct Case {
-    std::int64_t seconds;
-    const char* iso;
-    const char* text;
-  };
-  const std::vector<Case> cases = {
-      {0, "1970-01-01T00:00:00Z", "1970-01-01 00:00:00 UTC"},
-      {1273861325, "2010-05-14T18:22:05Z", "2010-05-14 18:22:05 UTC"},
-      {-1, "1969-12-31T23:59:59Z", "1969-12-31 23:59:59 UTC"},
-      {951782400, "2000-02-29T00:00:00Z", "2000-02-29 00:00:00 UTC"},
-      {4107542400, "2100-03-01T00:00:00Z", "2100-03-01 00:00:00 UTC"},  // 2100 is no leap year
-      {-2203891201, "1900-02-28T23:59:59Z", "1900-02-28 23:59:59 UTC"},
-      {-11644473600, "1601-01-01T00:00:00Z", "1601-01-01 00:00:00 UTC"},  // the Windows epoch
-      {253402300799, "9999-12-31T23:59:59Z", "9999-12-31 23:59:59 UTC"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(cli::UtcIso(c.seconds), c.iso) << c.seconds;
-    EXPECT_EQ(cli::UtcText(c.seconds), c.text) << c.seconds;
-  }
-}
-
-TEST(CliFields, Utf8CheckRejectsEveryMalformedSequence) {
-  const std::vector<std::pair<std::string, bool>> cases = {
-      {"", true}, {"plain", true}, {"\xc3\xa4", true}, {"\xe2\x82\xac", true}, {"\xf0\x9f\x98\x80", true},
-      {"\xef\xbf\xbd", true}, {"\xf4\x8f\xbf\xbf", true},
-      {"\xff", false}, {"\x80", false}, {"\xc3", false}, {"a\xe2\x82", false},
-      {"\xc0\xaf", false},          // overlong "/"
-      {"\xe0\x80\xaf", false},      // overlong
-      {"\xf0\x80\x80\xaf", false},  // overlong
-      {"\xed\xa0\x80", false},      // a surrogate
-      {"\xf4\x90\x80\x80", false},  // past U+10FFFF
-      {"\xc3\x28", false},          // no continuation byte
-  };
-  for (const auto& [text, valid] : cases) EXPECT_EQ(cli::IsUtf8(text), valid) << ::testing::PrintToString(text);
-}
-
-TEST(CliFields, Base64OfTheStandardVectors) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="},
-      {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {"\xff\xfe\x00"s, "//4A"}, {"\xfb\xff"s, "+/8="},
-  };
-  for (const auto& [bytes, text] : cases) EXPECT_EQ(cli::Base64(bytes), text);
-}
-
 // What a command wrote, kept apart by stream.
 class RecordingOutput : public cli::Output {
  public:

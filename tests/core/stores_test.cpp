@@ -259,8 +259,6 @@ TEST(DeletionRemoveFileBelow, EachKindOfEntry) {
   const std::vector<BelowCase> cases = {
       {"regular file", file(), Removal::kDeleted, {"root/dir"}, {"root/dir/target"}},
       {"already gone", [](const TempDir& t) { MakeFolders(t / "root/dir"); }, Removal::kGone, {}, {}},
-      {"folder on the way gone", [](const TempDir& t) { MakeFolders(t / "root"); }, Removal::kGone, {}, {}},
-      {"root gone", [](const TempDir&) {}, Removal::kGone, {}, {}},
       {"read-only", [](const TempDir& t) {
          WriteFile(t / "root/dir/target");
          chmod((t / "root/dir/target").c_str(), 0444);
@@ -274,6 +272,17 @@ TEST(DeletionRemoveFileBelow, EachKindOfEntry) {
          MakeFolders(t / "root/dir");
          symlink((t / "outside.sol").c_str(), (t / "root/dir/target").c_str());
        }, Removal::kDeleted, {"outside.sol"}, {"root/dir/target"}},
+      {"link to a read-only file", [](const TempDir& t) {
+         WriteFile(t / "real.sol", "keep");
+         chmod((t / "real.sol").c_str(), 0444);
+         MakeFolders(t / "root/dir");
+         symlink((t / "real.sol").c_str(), (t / "root/dir/target").c_str());
+       }, Removal::kDeleted, {"real.sol"}, {"root/dir/target"}},
+      {"link to a folder", [](const TempDir& t) {
+         WriteFile(t / "real/in.sol", "keep");
+         MakeFolders(t / "root/dir");
+         symlink((t / "real").c_str(), (t / "root/dir/target").c_str());
+       }, Removal::kDeleted, {"real/in.sol"}, {"root/dir/target"}},
       {"dangling link", [](const TempDir& t) {
          MakeFolders(t / "root/dir");
          symlink("nowhere", (t / "root/dir/target").c_str());
@@ -300,6 +309,34 @@ TEST(DeletionRemoveFileBelow, EachKindOfEntry) {
     EXPECT_EQ(result.error, 0) << c.name;
     for (const auto& k : c.kept) EXPECT_TRUE(Exists(tmp / k)) << c.name << ": " << k;
     for (const auto& g : c.gone) EXPECT_FALSE(Exists(tmp / g)) << c.name << ": " << g;
+  }
+}
+
+// "Gone" only when the file's own folder was opened and the name is not in it: a root or a
+// folder on the way that cannot be opened fails with its reason, and the file stays where it is.
+TEST(DeletionRemoveFileBelow, AFolderThatCannotBeOpenedIsAFailureNotGone) {
+  const struct {
+    const char* name;
+    std::string root;  // relative to the temporary folder; "" itself for the empty root
+    const char* path;
+    std::function<void(const TempDir&)> make;
+    int error;
+  } cases[] = {
+      {"root gone", "root/", "root/dir/target", [](const TempDir&) {}, ENOENT},
+      {"folder on the way gone", "root/", "root/dir/target", [](const TempDir& t) { MakeFolders(t / "root"); }, ENOENT},
+      {"root is a file", "root/", "root/dir/target", [](const TempDir& t) { WriteFile(t / "root"); }, ENOTDIR},
+      // The file is there, but "" is no folder: it would have walked from the top.
+      {"empty root", "", "x/target", [](const TempDir& t) { WriteFile(t / "x/target"); }, ENOENT},
+  };
+  for (const auto& c : cases) {
+    TempDir tmp;
+    c.make(tmp);
+    const bool existed = Exists(tmp / c.path);
+    const auto result = platform::Native().RemoveFileBelow(c.root.empty() ? "" : tmp / c.root, tmp / c.path);
+    EXPECT_EQ(result.outcome, Removal::kSystemError) << c.name;
+    EXPECT_EQ(result.error, c.error) << c.name;
+    EXPECT_FALSE(result.FileIsGone()) << c.name;
+    EXPECT_EQ(Exists(tmp / c.path), existed) << c.name;
   }
 }
 

@@ -238,10 +238,9 @@ std::optional<platform::FileStatus> PlatformWrapper::GetFileStatus(const std::st
   return platform::Native().GetFileStatus(path);
 }
 
-platform::Result PlatformWrapper::RemoveFile(const std::string& path) {
-  removeCalls.push_back(path);
-  if (refuseAllRemovals || refusedRemovals.count(path) != 0) return {EACCES};
-  return platform::Native().RemoveFile(path);
+platform::Result PlatformWrapper::CheckFolder(const std::string& folder) {
+  if (Refused(folder)) return {EACCES};
+  return platform::Native().CheckFolder(folder);
 }
 
 platform::RemoveResult PlatformWrapper::RemoveFileBelow(const std::string& root, const std::string& path) {

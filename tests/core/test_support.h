@@ -59,12 +59,12 @@ class PlatformWrapper : public platform::System {
   // Runs before every folder is opened, root or child; gets the folder's path. The scan opens
   // folders on several threads; calls are serialized, one at a time.
   std::function<void(const std::string&)> onOpenFolder;
-  // Every path handed to RemoveFile, in order.
+  // Every path handed to RemoveFileBelow, in order.
   std::vector<std::string> removeCalls;
   // Runs before every RemoveFileBelow, with the root and path, before the real removal: a test
   // can change the disk between listing and deleting here.
   std::function<void(const std::string&, const std::string&)> onRemoveBelow;
-  // The roots handed to RemoveFileBelow, in order (its paths go to removeCalls).
+  // The roots handed to RemoveFileBelow, in order.
   std::vector<std::string> removeRoots;
 
   // Runs before each operation on the target side of a copy with the operation's name ("child",
@@ -82,7 +82,7 @@ class PlatformWrapper : public platform::System {
                                 std::string& bytes) override;
   std::optional<std::int64_t> FileLength(const std::string& path) override;
   std::optional<platform::FileStatus> GetFileStatus(const std::string& path) override;
-  platform::Result RemoveFile(const std::string& path) override;
+  platform::Result CheckFolder(const std::string& folder) override;
   std::vector<std::string> Prefetch(const std::string& folder) override { return platform::Native().Prefetch(folder); }
   platform::RemoveResult RemoveFileBelow(const std::string& root, const std::string& path) override;
   std::optional<platform::FileDetails> GetFileDetails(const std::string& path) override {

@@ -332,7 +332,7 @@ void MainWindow::OnCommand(int id, int code) {
 }
 
 void MainWindow::SetTitle(const std::string& text) {
-  SetWindowTextW(hwnd_, Wide(text).c_str());
+  SetWindowTextW(hwnd_, ShownWide(text).c_str());
   LogTiming("title %s", text.c_str());
 }
 
@@ -358,7 +358,7 @@ void MainWindow::Popup(window::PopupMenu menu) {
 }
 
 int MainWindow::MsgBox(const std::string& text, int flags, const std::string& title) {
-  return runners_.box(hwnd_, Wide(text), Wide(title), static_cast<UINT>(flags));
+  return runners_.box(hwnd_, ShownWide(text), ShownWide(title), static_cast<UINT>(flags));
 }
 
 void MainWindow::SetBusy(bool busy) {
