@@ -319,7 +319,7 @@ class Win32TargetFolder final : public TargetFolder {
     error = {};
     Handle handle;
     const NTSTATUS status = OpenRelative(folder_.Get(), name, FILE_READ_ATTRIBUTES, 0, handle);
-    if (status == kNameNotFound || status == kPathNotFound) return std::nullopt;
+    if (status == kNameNotFound) return std::nullopt;
     if (status < 0) {
       error = {ErrorOf(status)};
       return std::nullopt;
@@ -569,8 +569,6 @@ class Win32System final : public System {
       return {Removal::kDeleted};
     }
     return {Removal::kSystemError, LastError()};
-  }
-
   }
 
   static std::wstring ModulePath() {
