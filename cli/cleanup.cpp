@@ -37,7 +37,7 @@ bool IsYes(std::string answer) {
   return answer == "y" || answer == "yes";
 }
 
-void AppendDeleteLine(std::string& out, Format format, const Listed& listed, const std::string& store,
+void AppendDeleteLine(std::string& out, Output& output, Format format, const Listed& listed, const std::string& store,
                       const std::string& result, const std::string& error) {
   if (format == Format::Json) {
     out += '{';
@@ -59,19 +59,31 @@ void AppendDeleteLine(std::string& out, Format format, const Listed& listed, con
   }
   out.append(result);
   if (!error.empty()) out.append(": ").append(error);
-  out.append("\t").append(listed.file.path).append("\n");
+  out.append("\t").append(ShownPath(output, Stream::kOut, listed.file.path)).append("\n");
 }
 
 }  // namespace
 
 int RunStores(const StoresOptions& options, platform::System& system, Output& output) {
   if (options.format == Format::Csv) output.Out("store,kind,browser,profile,folder,cookies,settings\r\n");
+  const bool terminal = output.IsTerminal(Stream::kOut);
+  int status = kExitClean;
   std::string line;
   for (const discovery::Store& store : discovery::FindStores(system)) {
-    std::size_t cookies = 0, settings = 0;
-    for (const std::string& path : discovery::ScanCookiePaths(store.folder, system)) {
-      ++(discovery::ClassifyPath(path).kind == discovery::FileKind::kSettings ? settings : cookies);
+    // A store that cannot be read keeps its row, with its counts unknown.
+    const WalkCheck check = CheckWalk({store.folder, store.name, store.folder, store.name}, {}, system, output);
+    if (check == WalkCheck::kNothing) continue;  // gone since it was found
+    if (check == WalkCheck::kFailed) status = kExitProblem;
+    std::optional<std::size_t> cookies, settings;
+    if (check == WalkCheck::kWalk) {
+      cookies = settings = 0;
+      for (const std::string& path : discovery::ScanCookiePaths(store.folder, system)) {
+        ++*(discovery::ClassifyPath(path).kind == discovery::FileKind::kSettings ? settings : cookies);
+      }
     }
+    auto count = [](const std::optional<std::size_t>& n, const char* unknown) {
+      return n ? std::to_string(*n) : std::string(unknown);
+    };
     line.clear();
     const char* kind = discovery::StoreKindName(store.kind);
     if (options.format == Format::Json) {
@@ -83,19 +95,20 @@ int RunStores(const StoresOptions& options, platform::System& system, Output& ou
       AppendJsonText(line, "profile", store.profile);
       line += ',';
       AppendJsonText(line, "folder", store.folder);
-      line.append(",\"cookies\":").append(std::to_string(cookies));
-      line.append(",\"settings\":").append(std::to_string(settings)).append("}\n");
+      line.append(",\"cookies\":").append(count(cookies, "null"));
+      line.append(",\"settings\":").append(count(settings, "null")).append("}\n");
     } else if (options.format == Format::Csv) {
+      const std::string folder = terminal ? EscapedPath(store.folder) : store.folder;
       line.append(CsvField(store.name)).append(",").append(kind).append(",").append(CsvField(store.browser));
-      line.append(",").append(CsvField(store.profile)).append(",").append(CsvField(store.folder));
-      line.append(",").append(std::to_string(cookies)).append(",").append(std::to_string(settings)).append("\r\n");
+      line.append(",").append(CsvField(store.profile)).append(",").append(CsvField(folder));
+      line.append(",").append(count(cookies, "")).append(",").append(count(settings, "")).append("\r\n");
     } else {
-      line.append(store.name).append("\t").append(KindText(store)).append("\t").append(std::to_string(cookies));
-      line.append("\t").append(store.folder).append("\n");
+      line.append(store.name).append("\t").append(KindText(store)).append("\t").append(count(cookies, "?"));
+      line.append("\t").append(ShownPath(output, Stream::kOut, store.folder)).append("\n");
     }
     output.Out(line);
   }
-  return kExitClean;
+  return status;
 }
 
 std::optional<Choice> ChooseFiles(const SelectOptions& options, platform::System& system, Output& output,
@@ -107,7 +120,8 @@ std::optional<Choice> ChooseFiles(const SelectOptions& options, platform::System
     const platform::Result read = system.ReadFileHead(file, std::size_t{1} << 20, bytes);
     if (!read.ok()) {
       // Going on without the keep-list would touch what the user meant to keep.
-      output.Err("vesk-cli: " + file + ": cannot read the keep-file: " + output.ErrorText(read.error));
+      output.Err("vesk-cli: " + ShownPath(output, Stream::kErr, file) + ": cannot read the keep-file: " +
+                 output.ErrorText(read.error));
       status = kExitUsage;
       return std::nullopt;
     }
@@ -118,12 +132,14 @@ std::optional<Choice> ChooseFiles(const SelectOptions& options, platform::System
   Choice choice{Walks(options.list, system), {}, {}};
   for (std::size_t w = 0; w < choice.walks.size(); ++w) {
     const Walk& walk = choice.walks[w];
-    if (walk.store.empty() && !options.list.roots.empty() &&
-        !system.OpenFolder(platform::ProperPath(walk.root), discovery::kScanPattern)) {
-      output.Err("vesk-cli: " + walk.root + ": cannot open the folder");
+    const WalkCheck check = CheckWalk(walk, options.list, system, output);
+    if (check == WalkCheck::kFailed) {
       status = kExitProblem;
-      return std::nullopt;
+      // A root named by the user is likely mistyped: nothing is chosen. A store that cannot be
+      // read leaves the others.
+      if (!options.list.roots.empty()) return std::nullopt;
     }
+    if (check != WalkCheck::kWalk) continue;
     for (std::string& path : discovery::ScanCookiePaths(walk.root, system)) {
       discovery::FileClass kind = discovery::ClassifyPath(path);
       choice.listing.push_back({{walk.root, std::move(path), kind.kind, std::move(kind.site)}, w});
@@ -147,20 +163,23 @@ int RunDelete(const DeleteOptions& options, platform::System& system, Output& ou
   std::string out;
   if (chosen.empty()) {
     output.Err("vesk-cli: no cookie files selected");
-    return kExitClean;
+    return status;
   }
   if (options.dryRun) {
-    for (const std::size_t i : chosen) AppendDeleteLine(out, format, listing[i], store(listing[i]), "would delete", "");
+    for (const std::size_t i : chosen) {
+      AppendDeleteLine(out, output, format, listing[i], store(listing[i]), "would delete", "");
+    }
     output.Out(out);
-    return kExitClean;
+    return status;
   }
   if (!options.yes) {
     if (!question.Interactive()) {
       output.Err("vesk-cli: not deleting without a terminal to ask at; give --yes, or --dry-run to see the selection");
       return kExitUsage;
     }
-    // Beside the question on standard error, so that standard output carries only the results.
-    for (const std::size_t i : chosen) output.Err(listing[i].file.path);
+    // Beside the question on standard error, so that standard output carries only the results;
+    // escaped, since someone reads them there.
+    for (const std::size_t i : chosen) output.Err(EscapedPath(listing[i].file.path));
     const std::string prompt = "Delete " + std::to_string(chosen.size()) + " cookie files? [y/N] ";
     if (!IsYes(question.Ask(prompt))) {
       output.Err("vesk-cli: nothing deleted");
@@ -174,9 +193,9 @@ int RunDelete(const DeleteOptions& options, platform::System& system, Output& ou
     if (!result.FileIsGone()) status = kExitProblem;
     out.clear();
     if (result.outcome == platform::Removal::kSystemError) {
-      AppendDeleteLine(out, format, listed, store(listed), "error", output.ErrorText(result.error));
+      AppendDeleteLine(out, output, format, listed, store(listed), "error", output.ErrorText(result.error));
     } else {
-      AppendDeleteLine(out, format, listed, store(listed), cookies::RemovalText(result.outcome), "");
+      AppendDeleteLine(out, output, format, listed, store(listed), cookies::RemovalText(result.outcome), "");
     }
     output.Out(out);
   }

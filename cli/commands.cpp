@@ -14,7 +14,7 @@
 namespace vesk::cli {
 
 const char* const kUsage =
-    "usage: vesk-cli list [--deeper | --root DIR... | --all-stores] [--format text|json|csv|bodyfile]\n"
+    "usage: vesk-cli list [--deeper | --root DIR... | --all-stores] [--format text|json|csv|bodyfile | -0]\n"
     "       vesk-cli show [--format text|json] FILE...\n"
     "       vesk-cli stores [--format text|json|csv]\n"
     "       vesk-cli delete [--deeper | --root DIR... | --all-stores] (--site PATTERN... | --all)\n"
@@ -97,33 +97,49 @@ std::vector<Walk> Walks(const ListOptions& options, platform::System& system) {
   return walks;
 }
 
+std::string ShownPath(Output& output, Stream stream, std::string_view path) {
+  return output.IsTerminal(stream) ? EscapedPath(path) : std::string(path);
+}
+
+WalkCheck CheckWalk(const Walk& walk, const ListOptions& options, platform::System& system, Output& output) {
+  const platform::Result check = system.CheckFolder(walk.root);
+  if (check.ok()) return WalkCheck::kWalk;
+  // A folder asked for by name that cannot be opened is more likely a typing error, so it is
+  // said; a store that is not there just holds no cookies.
+  const bool named = walk.store.empty() && !options.roots.empty();
+  if (!named && platform::IsNotFound(check.error)) return WalkCheck::kNothing;
+  output.Err("vesk-cli: " + ShownPath(output, Stream::kErr, walk.root) + ": cannot open the folder: " +
+             output.ErrorText(check.error));
+  return WalkCheck::kFailed;
+}
+
 int RunList(const ListOptions& options, platform::System& system, Output& output) {
   int status = kExitClean;
   if (options.format == Format::Csv) {
     output.Out(options.allStores ? "path,folder,site,size,modified,store,kind\r\n" : "path,folder,site,size,modified\r\n");
   }
+  const bool terminal = output.IsTerminal(Stream::kOut);
   for (const Walk& walk : Walks(options, system)) {
-    const std::string& root = walk.root;
+    const WalkCheck check = CheckWalk(walk, options, system, output);
+    if (check == WalkCheck::kFailed) status = kExitProblem;
+    if (check != WalkCheck::kWalk) continue;
     const std::string& store = walk.store;
-    // A missing store just means no cookies, as in the window; a folder asked for by name that
-    // cannot be opened is more likely a typing error, so it is said.
-    if (!options.roots.empty() && !system.OpenFolder(platform::ProperPath(root), discovery::kScanPattern)) {
-      output.Err("vesk-cli: " + root + ": cannot open the folder");
-      status = kExitProblem;
-      continue;
-    }
     std::string line;
-    for (const std::string& path : discovery::ScanCookiePaths(root, system)) {
+    for (const std::string& path : discovery::ScanCookiePaths(walk.root, system)) {
       line.clear();
       if (options.format == Format::Text) {
-        line.append(path).append("\n");
+        if (options.print0) {
+          line.append(path).push_back('\0');
+        } else {
+          line.append(ShownPath(output, Stream::kOut, path)).append("\n");
+        }
         output.Out(line);
         continue;
       }
       if (options.format == Format::Bodyfile) {
         const std::optional<platform::FileDetails> details = system.GetFileDetails(path);
         if (!details) {
-          output.Err("vesk-cli: " + path + ": cannot read its details");
+          output.Err("vesk-cli: " + ShownPath(output, Stream::kErr, path) + ": cannot read its details");
           status = kExitProblem;
           continue;
         }
@@ -134,7 +150,7 @@ int RunList(const ListOptions& options, platform::System& system, Output& output
       const discovery::FileClass kind = discovery::ClassifyPath(path);
       if (!record.size) {
         // Gone since the scan, or no regular file: still listed, as the window would.
-        output.Err("vesk-cli: " + path + ": cannot read its size and time");
+        output.Err("vesk-cli: " + ShownPath(output, Stream::kErr, path) + ": cannot read its size and time");
         status = kExitProblem;
       }
       if (options.format == Format::Json) {
@@ -147,6 +163,11 @@ int RunList(const ListOptions& options, platform::System& system, Output& output
         }
         line.append("}\n");
       } else {
+        if (terminal) {  // CSV has no escapes of its own
+          record.path = EscapedPath(record.path);
+          if (record.folder) record.folder = EscapedPath(*record.folder);
+          if (record.site) record.site = EscapedPath(*record.site);
+        }
         AppendCsvRecord(line, record);
         if (options.allStores) {
           line.resize(line.size() - 2);  // before the record's CRLF
@@ -180,7 +201,7 @@ Decoded ReadAndDecode(const std::string& path, Format format, platform::System& 
   const platform::Result read = system.ReadFileHead(path, kMaxDecodedBytes + 1, bytes);
   if (!read.ok()) {
     const std::string why = output.ErrorText(read.error);
-    output.Err("vesk-cli: " + path + ": cannot read: " + why);
+    output.Err("vesk-cli: " + ShownPath(output, Stream::kErr, path) + ": cannot read: " + why);
     result.problems.push_back({0, "cannot read the file: " + why});
     return result;
   }

@@ -26,6 +26,8 @@ inline constexpr std::size_t kMaxDecodedBytes = std::size_t{32} << 20;
 
 enum class Format { Text, Json, Csv, Bodyfile };
 
+enum class Stream { kOut, kErr };
+
 // Where the commands write. Out gets the output in pieces that never split a character (UTF-8,
 // or the exact bytes of a path); each Err call is one whole message line.
 class Output {
@@ -35,13 +37,20 @@ class Output {
   virtual void Err(std::string_view line) = 0;
   // A readable text for an error code of the platform layer.
   virtual std::string ErrorText(int error) = 0;
+  // Whether the stream is a terminal, where a path is shown escaped (ShownPath) rather than as its
+  // exact bytes.
+  virtual bool IsTerminal(Stream stream) = 0;
 };
+
+// `path` as it goes to `stream`: on a terminal EscapedPath, elsewhere its exact bytes.
+std::string ShownPath(Output& output, Stream stream, std::string_view path);
 
 struct ListOptions {
   bool deeper = false;
   std::vector<std::string> roots;  // when not empty, scanned instead of the store, in this order
   Format format = Format::Text;
   bool allStores = false;  // every store FindStores finds, in its order; rows gain store and kind
+  bool print0 = false;     // text: each exact path ended by a NUL byte instead of a line end
 };
 
 struct ShowOptions {
@@ -60,6 +69,12 @@ struct Walk {
   std::string backupName;
 };
 std::vector<Walk> Walks(const ListOptions& options, platform::System& system);
+
+// Whether the walk's folder can be listed. A root named by --root that cannot, and a store that is
+// there but cannot be read, are said on standard error with the reason (kFailed); a store that is
+// not there holds no cookies, as in the window (kNothing).
+enum class WalkCheck { kWalk, kNothing, kFailed };
+WalkCheck CheckWalk(const Walk& walk, const ListOptions& options, platform::System& system, Output& output);
 
 // The cookie files the window would list (or those below `roots`), one record each.
 int RunList(const ListOptions& options, platform::System& system, Output& output);

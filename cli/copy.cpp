@@ -53,7 +53,7 @@ std::string FailureText(const cookies::CopyResult& result, Output& output) {
   return text;
 }
 
-void AppendCopyLine(std::string& out, Format format, const std::string& result, const std::string& error,
+void AppendCopyLine(std::string& out, Output& output, Format format, const std::string& result, const std::string& error,
                     const std::string& source, const std::string& target, const std::optional<std::string>& site) {
   if (format == Format::Json) {
     out += '{';
@@ -71,9 +71,11 @@ void AppendCopyLine(std::string& out, Format format, const std::string& result, 
     out.append("}\n");
     return;
   }
+  // The reason may name a folder of the target: shown as the paths are.
   out.append(result);
-  if (!error.empty()) out.append(": ").append(error);
-  out.append("\t").append(source).append("\t").append(target).append("\n");
+  if (!error.empty()) out.append(": ").append(ShownPath(output, Stream::kOut, error));
+  out.append("\t").append(ShownPath(output, Stream::kOut, source));
+  out.append("\t").append(ShownPath(output, Stream::kOut, target)).append("\n");
 }
 
 const char* OutcomeText(cookies::CopyOutcome outcome, bool dryRun) {
@@ -120,7 +122,7 @@ int RunCopy(const CopyOptions& options, platform::System& system, Output& output
     const std::string targetPath = TargetPath(*target);
     out.clear();
     if (options.dryRun) {
-      AppendCopyLine(out, format, OutcomeText(cookies::CopyOutcome::kCopied, true), "", listed.file.path, targetPath,
+      AppendCopyLine(out, output, format, OutcomeText(cookies::CopyOutcome::kCopied, true), "", listed.file.path, targetPath,
                      listed.file.site);
       output.Out(out);
       continue;
@@ -130,7 +132,7 @@ int RunCopy(const CopyOptions& options, platform::System& system, Output& output
       status = kExitProblem;
     }
     const std::string error = result.outcome == cookies::CopyOutcome::kFailed ? FailureText(result, output) : "";
-    AppendCopyLine(out, format, OutcomeText(result.outcome, false), error, listed.file.path, targetPath,
+    AppendCopyLine(out, output, format, OutcomeText(result.outcome, false), error, listed.file.path, targetPath,
                    listed.file.site);
     output.Out(out);
   }

@@ -1,6 +1,7 @@
 #include "cli/fields.h"
 
 #include "base/base64.h"
+#include "base/escape.h"
 #include "base/utf8.h"
 #include "lso/lso.h"
 #include "platform/platform.h"
@@ -83,6 +84,13 @@ std::string BodyLine(std::string_view path, const platform::FileDetails& details
   line.append("|").append(time(details.accessed)).append("|").append(time(details.modified));
   line.append("|").append(time(details.changed)).append("|").append(time(details.created)).append("\n");
   return line;
+}
+
+std::string EscapedPath(std::string_view path) {
+  if (!base::NeedsEscape(path)) return std::string(path);
+  std::string shown = "$'";
+  base::AppendEscaped(shown, path, "\\'");
+  return shown += '\'';
 }
 
 std::string CsvField(std::string_view text) {

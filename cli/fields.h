@@ -29,6 +29,11 @@ std::string SafeFolderName(std::string_view name);
 // so that each line keeps its eleven fields and the timeline holds no control byte.
 std::string BodyLine(std::string_view path, const platform::FileDetails& details);
 
+// `path` as it is, unless it holds something a terminal would act on (base::NeedsEscape); then
+// in the shell's $'...' form with escapes (\x1B, \u202E, \xFE, \n, \\, \'), as GNU ls shows such
+// names: readable, unambiguous, and the same path again when pasted into a POSIX shell.
+std::string EscapedPath(std::string_view path);
+
 // One CSV field (RFC 4180): quoted, with inner quotes doubled, when it holds a comma, a quote,
 // CR or LF; otherwise as it is.
 std::string CsvField(std::string_view text);

@@ -54,8 +54,11 @@ std::string Native(std::string path) {
   return path;
 }
 
+// A folder that cannot be read is still there: it is listed, and reading it is left to fail
+// where it can be said.
 bool FolderExists(const std::string& folder, platform::System& system) {
-  return system.OpenFolder(folder, "*.*") != nullptr;
+  const platform::Result check = system.CheckFolder(folder);
+  return check.ok() || !platform::IsNotFound(check.error);
 }
 
 // Where the browsers keep their data. Chromium on Linux follows XDG_CONFIG_HOME when it is an

@@ -28,6 +28,7 @@ class RecordingOutput : public cli::Output {
   void Out(std::string_view lines) override { out.append(lines); }
   void Err(std::string_view line) override { err.append(line).append("\n"); }
   std::string ErrorText(int error) override { return "code " + std::to_string(error); }
+  bool IsTerminal(cli::Stream) override { return false; }
 };
 
 std::string Read(const std::string& path) {

@@ -190,6 +190,7 @@ bool Exists(const std::string& path) {
 }
 
 std::string PlatformWrapper::GetEnv(const std::string& name) {
+  if (onGetEnv) onGetEnv(name);
   const auto it = env.find(name);
   return it == env.end() ? std::string() : it->second;
 }

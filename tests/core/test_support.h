@@ -48,6 +48,8 @@ class PlatformWrapper : public platform::System {
  public:
   // Variables not in the map read as empty; nothing comes from the real environment.
   std::map<std::string, std::string> env;
+  // Runs before every GetEnv with the variable's name: a test can throw from here.
+  std::function<void(const std::string&)> onGetEnv;
   std::string executableName = "vesk";
   // Folders (with or without trailing separator) whose enumeration is refused.
   std::set<std::string> refusedFolders;

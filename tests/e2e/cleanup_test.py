@@ -6,8 +6,6 @@ lines and exit statuses, and the entries that must be left exactly as they were.
 import argparse
 import json
 import os
-import pty
-import select
 import shutil
 import stat
 import subprocess
@@ -15,19 +13,11 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import Failure, at_terminal, check  # noqa: E402
 from solgen import sol_bytes  # noqa: E402
 
 PEPPER = "Pepper Data/Shockwave Flash/WritableRoot"
 SYS = "macromedia.com/support/flashplayer/sys"
-
-
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
 
 
 def put(path, name="c"):
@@ -84,26 +74,8 @@ class Program:
 
     def at_terminal(self, answer, *args):
         """Runs with a pseudo-terminal as its input and output; types `answer` once asked."""
-        pid, fd = pty.fork()
-        if pid == 0:
-            os.execve(self.path, [self.path, *args], self.env)
-        seen = b""
-        answered = False
-        while True:
-            ready, _, _ = select.select([fd], [], [], 30)
-            check(ready, f"no output from {args} at the terminal: {seen!r}")
-            try:
-                chunk = os.read(fd, 4096)
-            except OSError:  # the program has ended
-                break
-            if not chunk:
-                break
-            seen += chunk
-            if not answered and b"[y/N] " in seen:
-                os.write(fd, answer.encode() + b"\n")
-                answered = True
-        _, status = os.waitpid(pid, 0)
-        return os.waitstatus_to_exitcode(status), seen.decode().replace("\r\n", "\n"), answered
+        status, seen, answered = at_terminal([self.path, *args], self.env, answer)
+        return status, seen.decode(), answered
 
 
 def result_lines(out):
@@ -202,7 +174,37 @@ def test_selection(program_path):
     check(left == {"localhost", "ads.tracker.net"}, f"kept sites survive: {left}")
 
 
+def test_roots(program_path):
+    """Roots that name nothing walk nothing and delete nothing: each command line with its status and
+    its one line on standard error (then the usage for a usage error)."""
+    home, program = fresh(program_path)
+    before = home.existing()
+    missing = os.path.join(home.root, "missing")
+    plug = home.folders["plug-in"]
+    for args, status, first, usage in (
+            (["delete", "--root", "", "--all", "--yes"], 2, "vesk-cli: --root: DIR is empty", True),
+            (["delete", "--root=", "--all", "--yes"], 2, "vesk-cli: --root: DIR is empty", True),
+            (["list", "--root", plug, "--root", ""], 2, "vesk-cli: --root: DIR is empty", True),
+            (["delete", "--deeper", "--root", plug, "--all", "--yes"], 2, "vesk-cli: --deeper excludes --root", True),
+            (["list", "--root", plug, "--deeper"], 2, "vesk-cli: --deeper excludes --root", True),
+            (["delete", "--root", missing, "--all", "--yes"], 1,
+             f"vesk-cli: {missing}: cannot open the folder: No such file or directory", False),
+            (["delete", "--root", plug, "--root", missing, "--all", "--yes"], 1,
+             f"vesk-cli: {missing}: cannot open the folder: No such file or directory", False)):
+        rc, out, err = program.run(*args)
+        lines = err.splitlines()
+        check(rc == status and out == "" and lines[0] == first, f"{args}: {rc} {out!r} {err!r}")
+        check(lines[1].startswith("usage: ") if usage else len(lines) == 1, f"{args}: {err!r}")
+        check(home.existing() == before, f"{args}: nothing deleted")
+
+
 def test_terminal(program_path):
+    home, program = fresh(program_path)
+    odd = put(home.folders["plug-in"] + "#SharedObjects/R4ND0M00/odd.example/t\x1b]0;owned\x07.sol")
+    rc, seen, answered = program.at_terminal("n", "delete", "--site", "odd.example", "--all-stores")
+    check(answered and "$'" + odd.replace("\x1b", "\\x1B").replace("\x07", "\\x07") + "'\n" in seen,
+          f"the question shows the selection escaped: {seen!r}")
+    check("\x1b]" not in seen and rc == 1 and os.path.exists(odd), f"nothing reached the terminal raw: {seen!r}")
     for answer, deleted in (("y", True), ("YES", True), ("n", False), ("", False), ("yess", False)):
         home, program = fresh(program_path)
         chosen = {p for p, v in home.cookies.items() if v[1] == "localhost"}
@@ -262,6 +264,7 @@ def main():
             test_list_all_stores(program, home)
         test_refusals(args.program)
         test_selection(args.program)
+        test_roots(args.program)
         test_terminal(args.program)
         test_special_entries(args.program)
     except Failure as failure:

@@ -19,18 +19,10 @@ import time
 import tty
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from harness import Failure, check  # noqa: E402
 from solgen import sol_bytes  # noqa: E402
 
 PEPPER = os.path.join("Pepper Data", "Shockwave Flash", "WritableRoot")
-
-
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
 
 
 # Wine's Z: drive is the Unix root; converting here spares a Wine start per path (winepath).

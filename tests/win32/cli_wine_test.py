@@ -145,14 +145,40 @@ def main():
         check(missing in err.decode("utf-8"), f"the missing file is named on stderr: {err!r}")
         check([r["path"] for r in json_lines(out)] == [missing, wquoted], "both files have their line")
 
-        for usage in (["show"], ["list", "--format", "xml"], ["nonsense"]):
+        wsite = windows_path(os.path.dirname(os.path.dirname(greek)))
+        for usage in (["show"], ["list", "--format", "xml"], ["nonsense"], ["list", "--root", ""],
+                      ["delete", "--root", "", "--all", "--yes"], ["delete", "--root=", "--all", "--yes"],
+                      ["list", "--deeper", "--root", wsite], ["delete", "--root", wsite, "--deeper", "--all", "--yes"],
+                      ["list", "-0", "--format", "json"]):
             rc, out, err = program.run(*usage)
-            check(rc == 2 and out == b"" and b"usage: vesk-cli" in err, f"{usage}: status {rc}, stderr {err!r}")
+            first, _, rest = err.decode("utf-8").partition("\n")
+            check(rc == 2 and out == b"" and first.startswith("vesk-cli: ") and rest.startswith("usage: vesk-cli"),
+                  f"{usage}: status {rc}, stderr {err!r}")
+            check(all(os.path.exists(p) for p in (greek, quoted, stray)), f"{usage}: every cookie is still there")
+
+        rc, out, _ = program.run("list", "-0", "--root", wsite)
+        check(rc == 0 and out == wgreek.encode("utf-8") + b"\0", f"list -0: the exact path and a NUL: {out!r}")
+        wmissing = wsite + "\\λείπει"
+        rc, out, err = program.run("delete", "--root", wmissing, "--all", "--yes")
+        lines = err.decode("utf-8").splitlines()
+        check(rc == 1 and out == b"" and len(lines) == 1 and
+              lines[0].startswith(f"vesk-cli: {wmissing}: cannot open the folder: "), f"a missing root: {rc} {err!r}")
+        check(os.path.exists(greek), "nothing deleted below a missing root")
         rc, out, _ = program.run("--version")
         check(rc == 0 and out == f"vesk-cli {args.version}\n".encode(), f"--version: {out!r}")
 
         shown = program.run_on_console("list", "--root", windows_path(os.path.dirname(greek)))
         check(wgreek.encode("utf-8") in shown, f"the console shows the name's characters: {shown!r}")
+
+        # A right-to-left override in a name: escaped on the console, exact into a pipe.
+        rtl = os.path.join(scratch, "rtl", "gnp\u202e.sol")
+        put(rtl, sol_bytes("rtl", []))
+        wrtl = windows_path(rtl)
+        shown = program.run_on_console("list", "--root", windows_path(os.path.dirname(rtl)))
+        check(("$'" + wrtl.replace("\\", "\\\\").replace("\u202e", "\\u202E") + "'").encode() in shown,
+              f"the console shows the name escaped: {shown!r}")
+        rc, out, _ = program.run("list", "--root", windows_path(os.path.dirname(rtl)))
+        check(rc == 0 and out == (wrtl + "\n").encode("utf-8"), f"a pipe gets the exact name: {out!r}")
     except Failure as failure:
         print("FAILED:", failure, file=sys.stderr)
         return 1

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "window/win32/last_words.h"
 #include "window/win32/text.h"
 #include "window/win32/text_view.h"
 #include "window/win32/timing_log.h"
@@ -59,7 +60,11 @@ LRESULT CALLBACK ListBoxControl::Subclass(HWND hwnd, UINT message, WPARAM wParam
     list->hwnd_ = nullptr;
     return DefSubclassProc(hwnd, message, wParam, lParam);
   }
-  return list->OnMessage(message, wParam, lParam);
+  try {
+    return list->OnMessage(message, wParam, lParam);
+  } catch (...) {
+    EndAfterException();
+  }
 }
 
 LRESULT ListBoxControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "window/language.h"
+#include "window/win32/last_words.h"
 #include "window/win32/resource.h"
 #include "window/win32/text.h"
 #include "window/win32/timing_log.h"
@@ -226,7 +227,11 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
   }
   auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (self == nullptr || self->hwnd_ != hwnd) return DefWindowProcW(hwnd, message, wParam, lParam);
-  return self->OnMessage(message, wParam, lParam);
+  try {
+    return self->OnMessage(message, wParam, lParam);
+  } catch (...) {
+    EndAfterException();
+  }
 }
 
 LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
