@@ -256,6 +256,16 @@ TEST(DeletionRemoveFileBelow, EachKindOfEntry) {
   const auto file = [](const char* bytes = "x") {
     return [bytes](const TempDir& t) { WriteFile(t / "root/dir/target", bytes); };
   };
+  // root/dir/target a link to `target` outside the root: a file with `mode`, or a folder with a
+  // cookie in it when the name ends with "/".
+  const auto linkTo = [](std::string target, mode_t mode = 0644) {
+    return [target, mode](const TempDir& t) {
+      WriteFile(t / target + (target.back() == '/' ? "in.sol" : ""), "keep");
+      chmod((t / target).c_str(), target.back() == '/' ? 0755 : mode);
+      MakeFolders(t / "root/dir");
+      symlink((t / target).c_str(), (t / "root/dir/target").c_str());
+    };
+  };
   const std::vector<BelowCase> cases = {
       {"regular file", file(), Removal::kDeleted, {"root/dir"}, {"root/dir/target"}},
       {"already gone", [](const TempDir& t) { MakeFolders(t / "root/dir"); }, Removal::kGone, {}, {}},
@@ -267,22 +277,9 @@ TEST(DeletionRemoveFileBelow, EachKindOfEntry) {
          WriteFile(t / "root/dir/target");
          chmod((t / "root/dir/target").c_str(), 0200);
        }, Removal::kDeleted, {}, {"root/dir/target"}},
-      {"link to an outside file", [](const TempDir& t) {
-         WriteFile(t / "outside.sol", "keep");
-         MakeFolders(t / "root/dir");
-         symlink((t / "outside.sol").c_str(), (t / "root/dir/target").c_str());
-       }, Removal::kDeleted, {"outside.sol"}, {"root/dir/target"}},
-      {"link to a read-only file", [](const TempDir& t) {
-         WriteFile(t / "real.sol", "keep");
-         chmod((t / "real.sol").c_str(), 0444);
-         MakeFolders(t / "root/dir");
-         symlink((t / "real.sol").c_str(), (t / "root/dir/target").c_str());
-       }, Removal::kDeleted, {"real.sol"}, {"root/dir/target"}},
-      {"link to a folder", [](const TempDir& t) {
-         WriteFile(t / "real/in.sol", "keep");
-         MakeFolders(t / "root/dir");
-         symlink((t / "real").c_str(), (t / "root/dir/target").c_str());
-       }, Removal::kDeleted, {"real/in.sol"}, {"root/dir/target"}},
+      {"link to an outside file", linkTo("outside.sol"), Removal::kDeleted, {"outside.sol"}, {"root/dir/target"}},
+      {"link to a read-only file", linkTo("real.sol", 0444), Removal::kDeleted, {"real.sol"}, {"root/dir/target"}},
+      {"link to a folder", linkTo("real/"), Removal::kDeleted, {"real/in.sol"}, {"root/dir/target"}},
       {"dangling link", [](const TempDir& t) {
          MakeFolders(t / "root/dir");
          symlink("nowhere", (t / "root/dir/target").c_str());
