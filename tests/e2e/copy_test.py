@@ -11,10 +11,10 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from cleanup_test import PEPPER, SYS, Failure, Program, check, put  # noqa: E402
+from cleanup_test import PEPPER, SYS, Program, put  # noqa: E402
+from harness import check, outcome_in_scratch  # noqa: E402
 
 # Row name, text kind, folder below the home.
 STORES = [("plug-in", "plug-in", ".macromedia/Flash_Player"),
@@ -146,25 +146,20 @@ def test_bodyfile(program, home):
     check(all(31 < ord(c) != 127 for c in timeline.replace("\n", "")), "no control byte in the timeline")
 
 
+def run_checks(args, root):
+    home = Home(root)
+    program = Program(args.program, home.home)
+    program.env.pop("XDG_DATA_HOME", None)
+    test_stores(program, home)
+    test_copy(program, home)
+    test_bodyfile(program, home)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
-    args = parser.parse_args()
-    root = tempfile.mkdtemp(prefix="vesk-copy-e2e-")
-    try:
-        home = Home(root)
-        program = Program(args.program, home.home)
-        program.env.pop("XDG_DATA_HOME", None)
-        test_stores(program, home)
-        test_copy(program, home)
-        test_bodyfile(program, home)
-    except Failure as failure:
-        print("FAILED:", failure, file=sys.stderr)
-        return 1
-    finally:
-        shutil.rmtree(root, ignore_errors=True)
-    print("vesk-cli stores, copy and bodyfile end to end: passed")
-    return 0
+    return outcome_in_scratch("vesk-cli stores, copy and bodyfile end to end", run_checks, parser.parse_args(),
+                              "vesk-copy-e2e-")
 
 
 if __name__ == "__main__":
