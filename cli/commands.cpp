@@ -16,12 +16,15 @@
 namespace vesk::cli {
 
 const char* const kUsage =
-    "usage: vesk-cli list [--deeper | --root DIR... | --all-stores] [--format text|json|csv | -0]\n"
+    "usage: vesk-cli list [--deeper | --root DIR... | --all-stores] [--format text|json|csv|bodyfile | -0]\n"
     "       vesk-cli show [--format text|json] FILE...\n"
     "       vesk-cli stores [--format text|json|csv]\n"
     "       vesk-cli delete [--deeper | --root DIR... | --all-stores] (--site PATTERN... | --all)\n"
     "                       [--keep PATTERN]... [--keep-file FILE]... [--include-settings]\n"
     "                       [--dry-run] [--yes] [--format text|json]\n"
+    "       vesk-cli copy [--deeper | --root DIR... | --all-stores] (--site PATTERN... | --all)\n"
+    "                     (--to DIR | --to-ruffle [--ruffle-dir DIR]) [--keep PATTERN]... [--keep-file FILE]...\n"
+    "                     [--include-settings] [--replace] [--dry-run] [--format text|json]\n"
     "       vesk-cli --help | --version\n";
 
 namespace {
@@ -36,7 +39,7 @@ struct FileRecord {
 };
 
 FileRecord Describe(const std::string& path, platform::System& system) {
-  FileRecord record{path, HoldingFolder(path), SiteOf(path), std::nullopt, std::nullopt};
+  FileRecord record{path, HoldingFolder(path), discovery::ClassifyPath(path).site, std::nullopt, std::nullopt};
   if (const auto status = system.GetFileStatus(path)) {
     record.size = status->length;
     record.modified = status->modified;
@@ -71,11 +74,27 @@ void AppendCsvRecord(std::string& out, const FileRecord& record) {
 std::vector<Walk> Walks(const ListOptions& options, platform::System& system) {
   std::vector<Walk> walks;
   if (options.allStores) {
-    for (const auto& store : discovery::FindStores(system)) walks.push_back({store.folder, store.name});
+    for (const auto& store : discovery::FindStores(system)) {
+      walks.push_back({store.folder, store.name, store.folder, store.name});
+    }
   } else if (!options.roots.empty()) {
-    for (const auto& root : options.roots) walks.push_back({root, ""});
+    for (const auto& root : options.roots) {
+      const std::string base = platform::ProperPath(root);
+      std::string name = base.substr(0, base.size() - 1);
+#ifdef _WIN32
+      name.erase(0, name.find_last_of("\\/") + 1);
+#else
+      name.erase(0, name.find_last_of(platform::kSeparator) + 1);
+#endif
+      // A root such as "/" or "C:\" has no name of its own.
+      if (name.empty() || name.back() == ':') name = "root";
+      walks.push_back({root, "", base, name});
+    }
+  } else if (options.deeper) {
+    const std::string root = discovery::DeeperRoot(system);
+    walks.push_back({root, "", root, "appdata"});
   } else {
-    walks.push_back({options.deeper ? discovery::DeeperRoot(system) : discovery::StandardRoot(system), ""});
+    walks.push_back({discovery::StandardRoot(system), "", discovery::PlugInFolder(system), "plug-in"});
   }
   return walks;
 }
@@ -119,10 +138,18 @@ int RunList(const ListOptions& options, platform::System& system, Output& output
         output.Out(line);
         continue;
       }
+      if (options.format == Format::Bodyfile) {
+        const std::optional<platform::FileDetails> details = system.GetFileDetails(path);
+        if (!details) {
+          output.Err("vesk-cli: " + ShownPath(output, Stream::kErr, path) + ": cannot read its details");
+          status = kExitProblem;
+          continue;
+        }
+        output.Out(BodyLine(path, *details));
+        continue;
+      }
       FileRecord record = Describe(path, system);
       const discovery::FileClass kind = discovery::ClassifyPath(path);
-      // The player's settings belong to a site too, and delete selects them by it.
-      if (kind.kind == discovery::FileKind::kSettings) record.site = kind.site;
       if (!record.size) {
         // Gone since the scan, or no regular file: still listed, as the window would.
         output.Err("vesk-cli: " + ShownPath(output, Stream::kErr, path) + ": cannot read its size and time");

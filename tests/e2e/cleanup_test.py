@@ -7,24 +7,20 @@ import argparse
 import json
 import os
 import shutil
-import stat
 import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Failure, at_terminal, check  # noqa: E402
-from solgen import sol_bytes  # noqa: E402
+from harness import at_terminal, check, outcome, snapshot  # noqa: E402
+from solgen import write_sol  # noqa: E402
 
 PEPPER = "Pepper Data/Shockwave Flash/WritableRoot"
 SYS = "macromedia.com/support/flashplayer/sys"
 
 
 def put(path, name="c"):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as out:
-        out.write(sol_bytes(name, [("k", name)]))
-    return path
+    return write_sol(path, name, [("k", name)])
 
 
 class Home:
@@ -80,16 +76,6 @@ class Program:
 
 def result_lines(out):
     return [tuple(line.split("\t", 1)) for line in out.splitlines()]
-
-
-def snapshot(path):
-    st = os.lstat(path)
-    if stat.S_ISLNK(st.st_mode):
-        return ("link", os.readlink(path))
-    if stat.S_ISREG(st.st_mode):
-        with open(path, "rb") as f:
-            return ("file", f.read(), stat.S_IMODE(st.st_mode), st.st_mtime_ns)
-    return ("other", stat.S_IFMT(st.st_mode), stat.S_IMODE(st.st_mode))
 
 
 ROOTS = []  # removed at the end
@@ -252,29 +238,28 @@ def test_special_entries(program_path):
           f"a second run finds only the survivors: {out!r}")
 
 
+def run_checks(program_path):
+    with tempfile.TemporaryDirectory(prefix="vesk-cleanup-e2e-") as root:
+        home = Home(root)
+        program = Program(program_path, home.home)
+        test_stores(program, home)
+        test_list_all_stores(program, home)
+    test_refusals(program_path)
+    test_selection(program_path)
+    test_roots(program_path)
+    test_terminal(program_path)
+    test_special_entries(program_path)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
     args = parser.parse_args()
     try:
-        with tempfile.TemporaryDirectory(prefix="vesk-cleanup-e2e-") as root:
-            home = Home(root)
-            program = Program(args.program, home.home)
-            test_stores(program, home)
-            test_list_all_stores(program, home)
-        test_refusals(args.program)
-        test_selection(args.program)
-        test_roots(args.program)
-        test_terminal(args.program)
-        test_special_entries(args.program)
-    except Failure as failure:
-        print("FAILED:", failure, file=sys.stderr)
-        return 1
+        return outcome("vesk-cli stores and delete end to end", run_checks, args.program)
     finally:
         for root in ROOTS:
             shutil.rmtree(root, ignore_errors=True)
-    print("vesk-cli stores and delete end to end: passed")
-    return 0
 
 
 if __name__ == "__main__":

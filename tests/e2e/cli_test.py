@@ -14,7 +14,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from harness import Failure, at_terminal, check  # noqa: E402
+from harness import at_terminal, check, outcome  # noqa: E402
 from solgen import sol_bytes  # noqa: E402
 
 MODIFIED = 1273861325  # 2010-05-14 18:22:05 UTC
@@ -238,6 +238,13 @@ def test_usage(program, version, store):
         check(rc == 0 and expected in out, f"{args}: {out!r}")
 
 
+def run_checks(program, store, version):
+    test_list(program, store)
+    test_show(program, store)
+    test_terminal(program, store)
+    test_usage(program, version, store)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
@@ -245,18 +252,7 @@ def main():
     args = parser.parse_args()
     with tempfile.TemporaryDirectory(prefix="vesk-cli-e2e-") as home:
         home = os.fsencode(home)
-        store = Store(home)
-        program = Program(args.program, home)
-        try:
-            test_list(program, store)
-            test_show(program, store)
-            test_terminal(program, store)
-            test_usage(program, args.version, store)
-        except Failure as failure:
-            print("FAILED:", failure, file=sys.stderr)
-            return 1
-    print("vesk-cli end to end: passed")
-    return 0
+        return outcome("vesk-cli end to end", run_checks, Program(args.program, home), Store(home), args.version)
 
 
 if __name__ == "__main__":

@@ -1,8 +1,14 @@
 """What the end-to-end scripts share: a failed check, and a program run at a pseudo-terminal."""
 
+import argparse
 import os
 import pty
 import select
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
 
 
 class Failure(Exception):
@@ -37,3 +43,47 @@ def at_terminal(argv, env, answer=None, prompt=b"[y/N] "):
             answered = True
     _, status = os.waitpid(pid, 0)
     return os.waitstatus_to_exitcode(status), seen.replace(b"\r\n", b"\n"), answered
+
+
+def snapshot(path, times=True):
+    """What an entry is, for telling that it was left exactly as it was (its times too, unless
+    the file system in between does not keep them)."""
+    st = os.lstat(path)
+    if stat.S_ISLNK(st.st_mode):
+        return ("link", os.readlink(path))
+    if stat.S_ISREG(st.st_mode):
+        with open(path, "rb") as f:
+            return ("file", f.read(), stat.S_IMODE(st.st_mode)) + ((st.st_mtime_ns,) if times else ())
+    return ("other", stat.S_IFMT(st.st_mode), stat.S_IMODE(st.st_mode))
+
+
+def outcome(label, checks, *args):
+    """Runs `checks(*args)`; prints what failed, or that `label` passed. Returns the exit status."""
+    try:
+        checks(*args)
+    except Failure as failure:
+        print("FAILED:", failure, file=sys.stderr)
+        return 1
+    print(f"{label}: passed")
+    return 0
+
+
+def outcome_in_scratch(label, checks, args, prefix):
+    """outcome() of `checks(args, scratch)` in a fresh folder, removed afterwards."""
+    scratch = tempfile.mkdtemp(prefix=prefix)
+    try:
+        return outcome(label, checks, args, scratch)
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+def main_under_wine(label, checks, prefix, *options):
+    """The whole of a script that drives vesk-cli.exe under Wine: its --program and `options`,
+    one Wine server for all runs (a running one of the prefix serves instead), the checks in a
+    scratch folder. Returns the exit status."""
+    parser = argparse.ArgumentParser()
+    for option in ("--program",) + options:
+        parser.add_argument(option, required=True)
+    args = parser.parse_args()
+    subprocess.run(["wineserver", "-p10"], stderr=subprocess.DEVNULL)
+    return outcome_in_scratch(label, checks, args, prefix)
