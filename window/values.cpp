@@ -136,9 +136,14 @@ std::string ValuesModel::Text(Node node, Column column) const {
     }
     case kValue:
       if (kind == lso::Kind::External) return Text(Unwrap(node), kValue);
-      if (kind == lso::Kind::Object || kind == lso::Kind::Dictionary)
-        return "{" + std::to_string(tape_.ChildCount(node) / (kind == lso::Kind::Dictionary ? 2 : 1)) + "}";
-      if (IsContainer(kind)) return "[" + std::to_string(tape_.ChildCount(node)) + "]";
+      if (IsContainer(kind)) {
+        // How many it holds, in the brackets of its text form.
+        const bool braces = kind == lso::Kind::Object || kind == lso::Kind::Dictionary;
+        std::string count(1, braces ? '{' : '[');
+        count.append(std::to_string(tape_.ChildCount(node) / (kind == lso::Kind::Dictionary ? 2 : 1)));
+        count += braces ? '}' : ']';
+        return count;
+      }
       return lso::ValueText(tape_, node, kCellChars);
     case kType:
       if (kind == lso::Kind::Reference) return texts_.reference;
