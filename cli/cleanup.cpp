@@ -16,8 +16,17 @@ namespace vesk::cli {
 namespace {
 
 std::string KindText(const discovery::Store& store) {
-  if (store.IsPlugIn()) return "plug-in";
-  return store.profile.empty() ? store.browser : store.browser + " (" + store.profile + ")";
+  switch (store.kind) {
+    case discovery::StoreKind::kPlugIn:
+      return "plug-in";
+    case discovery::StoreKind::kBrowser:
+      return store.profile.empty() ? store.browser : store.browser + " (" + store.profile + ")";
+    case discovery::StoreKind::kRuffle:
+      return store.name == "ruffle/flatpak" ? "Ruffle (Flatpak)" : "Ruffle (native)";
+    case discovery::StoreKind::kAir:
+      return "AIR (" + store.name.substr(4) + ")";
+  }
+  return {};
 }
 
 bool IsYes(std::string answer) {
@@ -28,12 +37,7 @@ bool IsYes(std::string answer) {
   return answer == "y" || answer == "yes";
 }
 
-struct Listed {
-  cookies::ListedFile file;
-  std::string store;
-};
-
-void AppendDeleteLine(std::string& out, Output& output, Format format, const Listed& listed,
+void AppendDeleteLine(std::string& out, Output& output, Format format, const Listed& listed, const std::string& store,
                       const std::string& result, const std::string& error) {
   if (format == Format::Json) {
     out += '{';
@@ -41,7 +45,7 @@ void AppendDeleteLine(std::string& out, Output& output, Format format, const Lis
     out += ',';
     AppendJsonText(out, "site", listed.file.site);
     out.append(",\"kind\":\"").append(discovery::FileKindName(listed.file.kind)).append("\",");
-    AppendJsonText(out, "store", listed.store.empty() ? std::nullopt : std::optional<std::string_view>(listed.store));
+    AppendJsonText(out, "store", store.empty() ? std::nullopt : std::optional<std::string_view>(store));
     out += ',';
     AppendJsonText(out, "result", result);
     out.append(",\"error\":");
@@ -67,7 +71,7 @@ int RunStores(const StoresOptions& options, platform::System& system, Output& ou
   std::string line;
   for (const discovery::Store& store : discovery::FindStores(system)) {
     // A store that cannot be read keeps its row, with its counts unknown.
-    const WalkCheck check = CheckWalk({store.folder, store.name}, {}, system, output);
+    const WalkCheck check = CheckWalk({store.folder, store.name, store.folder, store.name}, {}, system, output);
     if (check == WalkCheck::kNothing) continue;  // gone since it was found
     if (check == WalkCheck::kFailed) status = kExitProblem;
     std::optional<std::size_t> cookies, settings;
@@ -81,7 +85,7 @@ int RunStores(const StoresOptions& options, platform::System& system, Output& ou
       return n ? std::to_string(*n) : std::string(unknown);
     };
     line.clear();
-    const char* kind = store.IsPlugIn() ? "plug-in" : "browser";
+    const char* kind = discovery::StoreKindName(store.kind);
     if (options.format == Format::Json) {
       line += '{';
       AppendJsonText(line, "store", store.name);
@@ -107,40 +111,53 @@ int RunStores(const StoresOptions& options, platform::System& system, Output& ou
   return status;
 }
 
-int RunDelete(const DeleteOptions& options, platform::System& system, Output& output, Question& question) {
+std::optional<Choice> ChooseFiles(const SelectOptions& options, platform::System& system, Output& output,
+                                  int& status) {
+  status = kExitClean;
   cookies::SelectionRules rules = options.rules;
   for (const std::string& file : options.keepFiles) {
     std::string bytes;
     const platform::Result read = system.ReadFileHead(file, std::size_t{1} << 20, bytes);
     if (!read.ok()) {
-      // Going on without the keep-list would delete what the user meant to keep.
+      // Going on without the keep-list would touch what the user meant to keep.
       output.Err("vesk-cli: " + ShownPath(output, Stream::kErr, file) + ": cannot read the keep-file: " +
                  output.ErrorText(read.error));
-      return kExitUsage;
+      status = kExitUsage;
+      return std::nullopt;
     }
     for (auto& pattern : cookies::ParseKeepList(bytes)) rules.keep.push_back(std::move(pattern));
   }
 
   // The run's own listing: nothing else can be chosen.
-  int status = kExitClean;
-  std::vector<Listed> listing;
-  for (const Walk& walk : Walks(options.list, system)) {
+  Choice choice{Walks(options.list, system), {}, {}};
+  for (std::size_t w = 0; w < choice.walks.size(); ++w) {
+    const Walk& walk = choice.walks[w];
     const WalkCheck check = CheckWalk(walk, options.list, system, output);
     if (check == WalkCheck::kFailed) {
-      // A root named by the user is likely mistyped: nothing is deleted. A store that cannot be
-      // read leaves the others to clean.
-      if (!options.list.roots.empty()) return kExitProblem;
       status = kExitProblem;
+      // A root named by the user is likely mistyped: nothing is chosen. A store that cannot be
+      // read leaves the others.
+      if (!options.list.roots.empty()) return std::nullopt;
     }
     if (check != WalkCheck::kWalk) continue;
     for (std::string& path : discovery::ScanCookiePaths(walk.root, system)) {
       discovery::FileClass kind = discovery::ClassifyPath(path);
-      listing.push_back({{walk.root, std::move(path), kind.kind, std::move(kind.site)}, walk.store});
+      choice.listing.push_back({{walk.root, std::move(path), kind.kind, std::move(kind.site)}, w});
     }
   }
   std::vector<cookies::ListedFile> files;
-  for (const Listed& listed : listing) files.push_back(listed.file);
-  const std::vector<std::size_t> chosen = cookies::SelectFiles(files, rules);
+  for (const Listed& listed : choice.listing) files.push_back(listed.file);
+  choice.chosen = cookies::SelectFiles(files, rules);
+  return choice;
+}
+
+int RunDelete(const DeleteOptions& options, platform::System& system, Output& output, Question& question) {
+  int status = kExitClean;
+  const std::optional<Choice> choice = ChooseFiles(options, system, output, status);
+  if (!choice) return status;
+  const std::vector<Listed>& listing = choice->listing;
+  const std::vector<std::size_t>& chosen = choice->chosen;
+  auto store = [&](const Listed& listed) -> const std::string& { return choice->walks[listed.walk].store; };
 
   const Format format = options.list.format;
   std::string out;
@@ -149,7 +166,9 @@ int RunDelete(const DeleteOptions& options, platform::System& system, Output& ou
     return status;
   }
   if (options.dryRun) {
-    for (const std::size_t i : chosen) AppendDeleteLine(out, output, format, listing[i], "would delete", "");
+    for (const std::size_t i : chosen) {
+      AppendDeleteLine(out, output, format, listing[i], store(listing[i]), "would delete", "");
+    }
     output.Out(out);
     return status;
   }
@@ -174,9 +193,9 @@ int RunDelete(const DeleteOptions& options, platform::System& system, Output& ou
     if (!result.FileIsGone()) status = kExitProblem;
     out.clear();
     if (result.outcome == platform::Removal::kSystemError) {
-      AppendDeleteLine(out, output, format, listed, "error", output.ErrorText(result.error));
+      AppendDeleteLine(out, output, format, listed, store(listed), "error", output.ErrorText(result.error));
     } else {
-      AppendDeleteLine(out, output, format, listed, cookies::RemovalText(result.outcome), "");
+      AppendDeleteLine(out, output, format, listed, store(listed), cookies::RemovalText(result.outcome), "");
     }
     output.Out(out);
   }

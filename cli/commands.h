@@ -4,11 +4,13 @@
 // commands list and show over the core, producing their output lines and exit status.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cookies/selection.h"
+#include "lso/lso.h"
 #include "platform/platform.h"
 
 namespace vesk::cli {
@@ -18,12 +20,11 @@ inline constexpr int kExitClean = 0;    // every file read (and decoded) without
 inline constexpr int kExitProblem = 1;  // a file could not be read, or had a problem
 inline constexpr int kExitUsage = 2;    // the arguments were wrong
 
-// show decodes at most this much of a file; a larger one is reported, not decoded. Players
-// keep cookies far smaller (100 KB a site unless the user allows more); the room above the
-// window's 16 MiB lets a file of 16 MiB and a little more still be decoded in full.
-inline constexpr std::size_t kMaxDecodedBytes = std::size_t{32} << 20;
+// show decodes at most this much of a file; a larger one is reported, not decoded. The room
+// above the window's 16 MiB lets a file of 16 MiB and a little more still be decoded in full.
+inline constexpr std::size_t kMaxDecodedBytes = lso::kMaxFileBytes;
 
-enum class Format { Text, Json, Csv };
+enum class Format { Text, Json, Csv, Bodyfile };
 
 enum class Stream { kOut, kErr };
 
@@ -61,6 +62,11 @@ struct ShowOptions {
 struct Walk {
   std::string root;
   std::string store;
+  // What a backup keeps each file's place below, and the backup's folder for it: the store's
+  // folder and name; for the standard root the plug-in's store; for the deeper root the
+  // application-data folder as "appdata"; for a root of its own the root as its own last name.
+  std::string backupBase;
+  std::string backupName;
 };
 std::vector<Walk> Walks(const ListOptions& options, platform::System& system);
 
@@ -80,13 +86,40 @@ struct StoresOptions {
   Format format = Format::Text;
 };
 
-struct DeleteOptions {
+// Which files delete and copy choose, the same way for both.
+struct SelectOptions {
   ListOptions list;  // which roots; its format is Text or Json
   cookies::SelectionRules rules;
   std::vector<std::string> keepFiles;  // more keep patterns, one a line
   bool dryRun = false;
+};
+
+struct DeleteOptions : SelectOptions {
   bool yes = false;  // delete without asking
 };
+
+struct CopyOptions : SelectOptions {
+  std::string to;         // a backup folder: each file below DIR/<store>/ at its place in the store
+  bool toRuffle = false;  // into Ruffle's layout below `ruffleDir`
+  std::string ruffleDir;  // the folder that holds Ruffle's "SharedObjects"; empty: this system's
+  bool replace = false;   // an existing target is kept as <name>.bak and replaced
+};
+
+// One file of a command's listing, with the walk it was found in.
+struct Listed {
+  cookies::ListedFile file;
+  std::size_t walk = 0;  // index into the walks
+};
+
+// The listing of the walks and the files chosen from it by the rules and keep-files, in listing
+// order. nullopt when the run must stop: the message is written and `status` says how.
+struct Choice {
+  std::vector<Walk> walks;
+  std::vector<Listed> listing;
+  std::vector<std::size_t> chosen;
+};
+std::optional<Choice> ChooseFiles(const SelectOptions& options, platform::System& system, Output& output,
+                                  int& status);
 
 // The person at the terminal, for delete's question.
 class Question {
@@ -104,6 +137,10 @@ int RunStores(const StoresOptions& options, platform::System& system, Output& ou
 // The chosen files of the listing deleted with the guarded rule, one result line each; 0 when all
 // of them are gone afterwards, 1 when any survived, 2 when the selection was refused.
 int RunDelete(const DeleteOptions& options, platform::System& system, Output& output, Question& question);
+
+// The chosen files copied into a backup folder or Ruffle's layout, one result line each; 0 when
+// every one was copied, 1 when any was not.
+int RunCopy(const CopyOptions& options, platform::System& system, Output& output);
 
 // The synopsis printed with a usage error.
 extern const char* const kUsage;

@@ -7,34 +7,11 @@
 #include "platform/platform.h"
 
 namespace vesk::cli {
-namespace {
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 std::optional<std::string> HoldingFolder(std::string_view path) {
   const auto parts = platform::SplitPath(path);
   if (parts.size() < 2) return std::nullopt;
   return std::string(parts[parts.size() - 2]);
-}
-
-std::optional<std::string> SiteOf(std::string_view path) {
-  const auto parts = platform::SplitPath(path);
-  // #SharedObjects, the random folder, the site folder, then at least the file itself.
-  for (std::size_t i = 0; i + 3 < parts.size(); ++i) {
-    if (EqualsIgnoringAsciiCase(parts[i], "#sharedobjects") && !parts[i + 2].empty()) {
-      return std::string(parts[i + 2]);
-    }
-  }
-  return std::nullopt;
 }
 
 void AppendJsonText(std::string& out, std::string_view key, std::optional<std::string_view> text) {
@@ -48,6 +25,65 @@ void AppendJsonText(std::string& out, std::string_view key, std::optional<std::s
   out.append(",\"").append(key).append("_bytes\":{\"$bytes\":\"");
   base::AppendBase64(out, *text);
   out.append("\"}");
+}
+
+std::string SafeFolderName(std::string_view name) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const auto b = static_cast<unsigned char>(name[i]);
+    const bool last = i + 1 == name.size();
+    const bool unsafe = b < 0x20 || b == 0x7F || std::string_view("%/\\:*?\"<>|").find(static_cast<char>(b)) !=
+                                                     std::string_view::npos;
+    if (unsafe || (last && (b == '.' || b == ' '))) {
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    } else {
+      out += static_cast<char>(b);
+    }
+  }
+  return out.empty() ? "%" : out;
+}
+
+std::string BodyLine(std::string_view path, const platform::FileDetails& details) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string line = "0|";
+  for (const char c : path) {
+    const auto b = static_cast<unsigned char>(c);
+    if (c == '|' || c == '%') {  // mactime decodes these back
+      line += '%';
+      line += kHex[b >> 4];
+      line += kHex[b & 15];
+    } else if (b < 0x20 || b == 0x7F) {
+      // Decoded, a line feed makes mactime drop the entry and an escape would reach its
+      // terminal: it shows "\x0A" instead.
+      line += "%5Cx";
+      line += kHex[b >> 4];
+      line += kHex[b & 15];
+    } else {
+      line += c;
+    }
+  }
+  // As ls shows it, after the type letter and a slash: "r/rrw-r--r--".
+  using Type = platform::FileDetails::Type;
+  const char type = details.type == Type::kFile     ? 'r'
+                    : details.type == Type::kFolder ? 'd'
+                    : details.type == Type::kLink   ? 'l'
+                                                    : '-';
+  std::string mode = {type, '/', type};
+  static constexpr char kRwx[] = "rwxrwxrwx";
+  for (int bit = 0; bit < 9; ++bit) mode += (details.mode & (0400u >> bit)) != 0 ? kRwx[bit] : '-';
+  if (details.mode & 04000) mode[5] = (details.mode & 0100) ? 's' : 'S';
+  if (details.mode & 02000) mode[8] = (details.mode & 010) ? 's' : 'S';
+  if (details.mode & 01000) mode[11] = (details.mode & 01) ? 't' : 'T';
+  auto time = [](const std::optional<std::int64_t>& t) { return std::to_string(t && *t > 0 ? *t : 0); };
+  line.append("|").append(std::to_string(details.node)).append("|").append(mode);
+  line.append("|").append(std::to_string(details.uid)).append("|").append(std::to_string(details.gid));
+  line.append("|").append(std::to_string(details.size));
+  line.append("|").append(time(details.accessed)).append("|").append(time(details.modified));
+  line.append("|").append(time(details.changed)).append("|").append(time(details.created)).append("\n");
+  return line;
 }
 
 std::string EscapedPath(std::string_view path) {

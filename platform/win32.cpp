@@ -148,7 +148,8 @@ constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 // Opens the single name `name` inside the open folder `parent`, as openat does: nothing above
 // `parent` is looked up again, and a reparse point at `name` is opened itself, never followed.
-NTSTATUS OpenRelative(HANDLE parent, const std::string& name, ACCESS_MASK access, ULONG options, Handle& out) {
+NTSTATUS OpenRelative(HANDLE parent, const std::string& name, ACCESS_MASK access, ULONG share, ULONG disposition,
+                      ULONG options, Handle& out) {
   std::wstring wide = Wide(name);
   if (wide.size() * sizeof(wchar_t) > 0xFFFE) return kNameNotFound;
   UNICODE_STRING unicode{};
@@ -160,11 +161,15 @@ NTSTATUS OpenRelative(HANDLE parent, const std::string& name, ACCESS_MASK access
   IO_STATUS_BLOCK io{};
   HANDLE handle = nullptr;
   const NTSTATUS status =
-      NtCreateFile(&handle, access | SYNCHRONIZE, &attributes, &io, nullptr, 0, kShareAll, FILE_OPEN,
+      NtCreateFile(&handle, access | SYNCHRONIZE, &attributes, &io, nullptr, 0, share, disposition,
                    options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT,
                    nullptr, 0);
   if (status >= 0) out.Reset(handle);
   return status;
+}
+
+NTSTATUS OpenRelative(HANDLE parent, const std::string& name, ACCESS_MASK access, ULONG options, Handle& out) {
+  return OpenRelative(parent, name, access, kShareAll, FILE_OPEN, options, out);
 }
 
 // The path of an open file or folder from its volume's root, as the system holds it, or "" when it
@@ -212,6 +217,179 @@ int LastError() {
   const DWORD error = GetLastError();
   return error == 0 ? static_cast<int>(ERROR_GEN_FAILURE) : static_cast<int>(error);
 }
+
+Result ReadRegularFile(HANDLE file, std::size_t maxBytes, std::string& bytes) {
+  // Disk files only: no pipe, console or device, which could block or have side effects.
+  if (GetFileType(file) != FILE_TYPE_DISK) return {static_cast<int>(ERROR_INVALID_FUNCTION)};
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info)) return {LastError()};
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {static_cast<int>(ERROR_ACCESS_DENIED)};
+
+  const auto expected = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(maxBytes, expected > 0 ? expected : 4096)));
+  std::size_t have = 0;
+  while (have < maxBytes) {
+    if (have == bytes.size()) bytes.resize(std::min(maxBytes, bytes.size() * 2));
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - have, 1u << 24));
+    DWORD got = 0;
+    if (!ReadFile(file, bytes.data() + have, want, &got, nullptr)) return {LastError()};
+    if (got == 0) break;
+    have += got;
+  }
+  bytes.resize(have);
+  return {};
+}
+
+
+constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035L);
+constexpr NTSTATUS kNotADirectory = static_cast<NTSTATUS>(0xC0000103L);
+// Shared for reading and writing, never for deleting: while a folder of the target is open it
+// cannot be renamed or removed, so the path to it cannot be swapped for a link meanwhile.
+constexpr ULONG kShareNoDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr ACCESS_MASK kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
+
+int ErrorOf(NTSTATUS status) {
+  if (status == kNameCollision) return kErrorExists;
+  if (status == kNotADirectory) return kErrorNotAFolder;
+  return static_cast<int>(RtlNtStatusToDosError(status));
+}
+
+std::optional<std::int64_t> UnixTime(const FILETIME& time) {
+  const auto ticks = static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+  if (ticks == 0) return std::nullopt;
+  // FILETIME counts 100 ns steps since 1601-01-01 UTC.
+  return ticks / 10'000'000 - 11'644'473'600;
+}
+
+FileDetails::Type TypeOf(DWORD attributes) {
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return FileDetails::Type::kLink;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileDetails::Type::kFolder;
+  return FileDetails::Type::kFile;
+}
+
+class Win32NewFile final : public NewFile {
+ public:
+  explicit Win32NewFile(HANDLE file) : file_(file) {}
+
+  Result Write(const std::string& bytes) override {
+    if (!file_.Valid()) return {static_cast<int>(ERROR_INVALID_HANDLE)};
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 24));
+      DWORD wrote = 0;
+      if (!WriteFile(file_.Get(), bytes.data() + done, want, &wrote, nullptr)) return {LastError()};
+      if (wrote == 0) return {static_cast<int>(ERROR_WRITE_FAULT)};
+      done += wrote;
+    }
+    return {};
+  }
+
+  Result Finish() override {
+    if (!file_.Valid()) return {static_cast<int>(ERROR_INVALID_HANDLE)};
+    const int flushed = FlushFileBuffers(file_.Get()) ? 0 : LastError();
+    file_.Reset(nullptr);
+    return {flushed};
+  }
+
+ private:
+  Handle file_;
+};
+
+class Win32TargetFolder final : public TargetFolder {
+ public:
+  Win32TargetFolder(HANDLE folder, std::wstring path) : folder_(folder), path_(std::move(path)) {}
+
+  Result OpenOrCreateChild(const std::string& name, std::unique_ptr<TargetFolder>& child) override {
+    Handle handle;
+    const NTSTATUS status =
+        OpenRelative(folder_.Get(), name, kFolderAccess, kShareNoDelete, FILE_OPEN_IF, FILE_DIRECTORY_FILE, handle);
+    if (status < 0) return {ErrorOf(status)};
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle.Get(), &info)) return {LastError()};
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !IsEntryOf(path_, name, handle.Get())) {
+      return {kErrorLinkInTheWay};
+    }
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return {kErrorNotAFolder};
+    std::wstring path = HeldPath(handle.Get());
+    child = std::make_unique<Win32TargetFolder>(handle.Release(), std::move(path));
+    return {};
+  }
+
+  std::optional<FileDetails::Type> Look(const std::string& name, Result& error) override {
+    error = {};
+    Handle handle;
+    const NTSTATUS status = OpenRelative(folder_.Get(), name, FILE_READ_ATTRIBUTES, 0, handle);
+    if (status == kNameNotFound) return std::nullopt;
+    if (status < 0) {
+      error = {ErrorOf(status)};
+      return std::nullopt;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle.Get(), &info)) {
+      error = {LastError()};
+      return std::nullopt;
+    }
+    if (!IsEntryOf(path_, name, handle.Get())) return FileDetails::Type::kLink;
+    return TypeOf(info.dwFileAttributes);
+  }
+
+  Result CreateFile(const std::string& name, std::unique_ptr<NewFile>& file) override {
+    Handle handle;
+    const NTSTATUS status = OpenRelative(folder_.Get(), name, GENERIC_WRITE, FILE_SHARE_READ, FILE_CREATE,
+                                         FILE_NON_DIRECTORY_FILE, handle);
+    if (status < 0) return {ErrorOf(status)};
+    file = std::make_unique<Win32NewFile>(handle.Release());
+    return {};
+  }
+
+  Result ReadFile(const std::string& name, std::size_t maxBytes, std::string& bytes) override {
+    bytes.clear();
+    Handle handle;
+    const NTSTATUS status =
+        OpenRelative(folder_.Get(), name, FILE_READ_DATA | FILE_READ_ATTRIBUTES, FILE_NON_DIRECTORY_FILE, handle);
+    if (status < 0) return {ErrorOf(status)};
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle.Get(), &info)) return {LastError()};
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !IsEntryOf(path_, name, handle.Get())) {
+      return {kErrorLinkInTheWay};
+    }
+    return ReadRegularFile(handle.Get(), maxBytes, bytes);
+  }
+
+  Result MoveNoReplace(const std::string& from, const std::string& to) override {
+    Handle handle;
+    const NTSTATUS status = OpenRelative(folder_.Get(), from, DELETE | FILE_READ_ATTRIBUTES, 0, handle);
+    if (status < 0) return {ErrorOf(status)};
+    const std::wstring wide = Wide(to);
+    // The new name relative to this folder, as the rename's own root: no path is looked up again.
+    // NtSetInformationFile takes it as it is; the Win32 call would make a path of it first.
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFORMATION) + wide.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFORMATION*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = folder_.Get();
+    rename->FileNameLength = static_cast<ULONG>(wide.size() * sizeof(wchar_t));
+    std::memcpy(rename->FileName, wide.data(), wide.size() * sizeof(wchar_t));
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS renamed = NtSetInformationFile(handle.Get(), &io, rename, static_cast<ULONG>(buffer.size()),
+                                                  FileRenameInformation);
+    if (renamed >= 0) return {};
+    return {ErrorOf(renamed)};
+  }
+
+  Result Remove(const std::string& name) override {
+    Handle handle;
+    const NTSTATUS status = OpenRelative(folder_.Get(), name, DELETE | FILE_READ_ATTRIBUTES, FILE_NON_DIRECTORY_FILE, handle);
+    if (status < 0) return {ErrorOf(status)};
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    if (SetFileInformationByHandle(handle.Get(), FileDispositionInfo, &disposition, sizeof disposition)) return {};
+    return {LastError()};
+  }
+
+ private:
+  Handle folder_;
+  std::wstring path_;  // the name the system holds for the folder, to tell a followed link
+};
 
 class Win32System final : public System {
  public:
@@ -311,6 +489,42 @@ class Win32System final : public System {
     return RemoveIn(folder.Get(), folderPath, below->file);
   }
 
+  std::optional<FileDetails> GetFileDetails(const std::string& path) override {
+    Handle file(CreateFileW(ApiPath(path).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.Valid()) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.Get(), &info)) return std::nullopt;
+    FileDetails details;
+    details.type = TypeOf(info.dwFileAttributes);
+    details.node = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    // Windows keeps no permission bits; the read-only flag is what it has.
+    details.mode = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
+    details.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    details.accessed = UnixTime(info.ftLastAccessTime);
+    details.modified = UnixTime(info.ftLastWriteTime);
+    details.created = UnixTime(info.ftCreationTime);
+    return details;
+  }
+
+  Result OpenTargetBase(const std::string& folder, std::unique_ptr<TargetFolder>& base) override {
+    if (folder.empty()) return {static_cast<int>(ERROR_PATH_NOT_FOUND)};
+    const std::wstring apiPath = ApiPath(folder);
+    if (!CreateDirectoryW(apiPath.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return {LastError()};
+    Handle handle(CreateFileW(apiPath.c_str(), kFolderAccess, kShareNoDelete, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle.Valid()) {
+      const DWORD error = GetLastError();
+      return {error == ERROR_DIRECTORY ? kErrorNotAFolder : static_cast<int>(error)};
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle.Get(), &info)) return {LastError()};
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return {kErrorNotAFolder};
+    std::wstring path = HeldPath(handle.Get());
+    base = std::make_unique<Win32TargetFolder>(handle.Release(), std::move(path));
+    return {};
+  }
+
   std::string ExecutableName() override { return BaseNameWithoutExtension(Utf8(ModulePath())); }
 
   Version ProgramVersion() override {
@@ -355,28 +569,6 @@ class Win32System final : public System {
       return {Removal::kDeleted};
     }
     return {Removal::kSystemError, LastError()};
-  }
-
-  static Result ReadRegularFile(HANDLE file, std::size_t maxBytes, std::string& bytes) {
-    // Disk files only: no pipe, console or device, which could block or have side effects.
-    if (GetFileType(file) != FILE_TYPE_DISK) return {static_cast<int>(ERROR_INVALID_FUNCTION)};
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(file, &info)) return {LastError()};
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {static_cast<int>(ERROR_ACCESS_DENIED)};
-
-    const auto expected = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(maxBytes, expected > 0 ? expected : 4096)));
-    std::size_t have = 0;
-    while (have < maxBytes) {
-      if (have == bytes.size()) bytes.resize(std::min(maxBytes, bytes.size() * 2));
-      const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - have, 1u << 24));
-      DWORD got = 0;
-      if (!ReadFile(file, bytes.data() + have, want, &got, nullptr)) return {LastError()};
-      if (got == 0) break;
-      have += got;
-    }
-    bytes.resize(have);
-    return {};
   }
 
   static std::wstring ModulePath() {

@@ -4,6 +4,7 @@
 #include "cookies/deletion.h"
 #include "cookies/details.h"
 #include "discovery/cookie_list.h"
+#include "discovery/site.h"
 #include "discovery/store.h"
 #include "window/layout.h"
 #include "window/www.h"
@@ -78,7 +79,9 @@ void Form1::OpenFlashCookie(const std::string& cookie) {
     const std::size_t last = parts.size() - 1;
     c_.List2.AddItem(LangText[20] + std::string(parts[last]));
     c_.List2.AddItem(LangText[21] + std::string(parts[last - 1]));
-    VisitTarget = parts[last - 1];
+    // The site, where the cookie lies in a store's layout: most cookies lie below a movie folder
+    // ("game.swf"), whose bare name the shell could take for a local file.
+    VisitTarget = discovery::ClassifyPath(cookie).site.value_or(std::string(parts[last - 1]));
   }
   const int index = c_.List1.ListIndex();
   if (index >= 0) {

@@ -5,6 +5,10 @@
 #include <unistd.h>
 
 #include <optional>
+#include <sstream>
+#include <tuple>
+
+#include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
@@ -13,31 +17,13 @@
 #include "cli/run.h"
 #include "tests/core/cli_support.h"
 #include "tests/core/test_support.h"
+#include "tests/sol_builder.h"
 
 namespace vesk::test {
 namespace {
 
 using namespace std::string_literals;
 using std::nullopt;
-
-TEST(CliFields, SiteIsTheFolderBelowTheStoresRandomFolder) {
-  const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
-      {"/h/.macromedia/Flash_Player/#SharedObjects/K3XQ2Z7M/games.example/tetris.swf/hi.sol", "games.example"},
-      {"/d/macromedia/flash player/#sharedobjects/K3/site/a.sol", "site"},  // any case
-      {"/d/#SHAREDOBJECTS/K3/site/deep/er/a.sol", "site"},
-      {"rel/#SharedObjects/K3/site/a.sol", "site"},
-      {"/d/#SharedObjects/K3/s\xff\x01/a.sol"s, "s\xff\x01"s},  // exact bytes
-      {"/d/#SharedObjects/K3/a.sol", nullopt},     // no site folder: the file lies in the random one
-      {"/d/#SharedObjects/a.sol", nullopt},
-      {"/d/#SharedObjects/K3//a.sol", nullopt},    // an empty name is no site
-      {"/d/SharedObjects/K3/site/a.sol", nullopt},
-      {"/d/x#SharedObjects/K3/site/a.sol", nullopt},
-      {"/d/#SharedObjectsX/K3/site/a.sol", nullopt},
-      {"/d/other/a.sol", nullopt},
-      {"", nullopt},
-  };
-  for (const auto& [path, site] : cases) EXPECT_EQ(cli::SiteOf(path), site) << path;
-}
 
 TEST(CliFields, HoldingFolderIsThePartBeforeTheFileName) {
   const std::vector<std::pair<std::string, std::optional<std::string>>> cases = {
@@ -142,6 +128,68 @@ TEST_F(CliCommands, FileLargerThanTheLimitIsAProblemNotATruncation) {
   EXPECT_NE(output.out.find("33554432 bytes"), std::string::npos);
 }
 
+// The one site rule: every command gives the same site for the same path, null where there is none.
+TEST_F(CliCommands, OneSiteForOnePathInEveryCommand) {
+  const std::vector<std::pair<std::string, nlohmann::json>> cases = {
+      {"fp/#SharedObjects/K3XQ/games.example/tetris.swf/hi.sol", "games.example"},
+      {"fp/#SharedObjects/K3XQ/nosite.sol", nullptr},
+      {"fp/macromedia.com/support/flashplayer/sys/#games.example/settings.sol", "games.example"},
+      {"fp/macromedia.com/support/flashplayer/sys/settings.sol", nullptr},
+      {"ruffle/SharedObjects/play.example/a.swf/r.sol", "play.example"},
+      {"com.example.Game/Local Store/#SharedObjects/Game.swf/s.sol", "com.example.Game"},
+      {"elsewhere/game.swf/x.sol", nullptr},
+  };
+  for (const auto& [relative, site] : cases) WriteFile(dir / relative, "x");
+  std::map<std::string, std::map<std::string, nlohmann::json>> sites;  // command -> path -> site
+  const auto collect = [&](const std::string& command, const char* member) {
+    std::istringstream lines(output.out);
+    for (std::string line; std::getline(lines, line);) {
+      const auto record = nlohmann::json::parse(line);
+      sites[command][record[member].get<std::string>()] = record["site"];
+    }
+    output = RecordingOutput();
+  };
+  cli::ListOptions list{false, {dir.Path()}, cli::Format::Json};
+  cli::RunList(list, system, output);
+  collect("list", "path");
+  cli::ShowOptions show{cli::Format::Json, {}};
+  for (const auto& [relative, site] : cases) show.files.push_back(dir / relative);
+  cli::RunShow(show, system, output);
+  collect("show", "path");
+  cli::DeleteOptions remove;
+  remove.list = list;
+  remove.rules.all = remove.rules.includeSettings = remove.dryRun = true;
+  struct NoOne : cli::Question {
+    bool Interactive() override { return false; }
+    std::string Ask(const std::string&) override { return ""; }
+  } question;
+  cli::RunDelete(remove, system, output, question);
+  collect("delete", "path");
+  cli::CopyOptions copy;
+  static_cast<cli::SelectOptions&>(copy) = remove;
+  copy.to = dir / "backup";
+  cli::RunCopy(copy, system, output);
+  collect("copy", "source");
+  for (const auto& [command, found] : sites) {
+    EXPECT_EQ(found.size(), cases.size()) << command;
+    for (const auto& [relative, site] : cases) EXPECT_EQ(found.at(dir / relative), site) << command << " " << relative;
+  }
+  EXPECT_EQ(sites.size(), 4u);
+}
+
+// mactime's body format: eleven fields, the name escaped where it would break a line or a field.
+TEST(CliFields, BodyLineForMactime) {
+  using Type = platform::FileDetails::Type;
+  platform::FileDetails file{Type::kFile, 1234, 0644, 1000, 100, 77, 1700000001, 1700000002, 1700000003, 1600000000};
+  platform::FileDetails odd{Type::kLink, 9, 07755, 0, 0, 5, std::nullopt, -5, 0, std::nullopt};
+  const std::vector<std::tuple<std::string, platform::FileDetails, std::string>> cases = {
+      {"/h/a.sol", file, "0|/h/a.sol|1234|r/rrw-r--r--|1000|100|77|1700000001|1700000002|1700000003|1600000000\n"},
+      {"/h/p|i%pe\nx\x7f.sol", file, "0|/h/p%7Ci%25pe%5Cx0Ax%5Cx7F.sol|1234|r/rrw-r--r--|1000|100|77|1700000001|1700000002|1700000003|1600000000\n"},
+      {"/h/\xff.sol", odd, "0|/h/\xff.sol|9|l/lrwsr-sr-t|0|0|5|0|0|0|0\n"},
+  };
+  for (const auto& [path, details, line] : cases) EXPECT_EQ(cli::BodyLine(path, details), line) << path;
+}
+
 // Whole command lines, as typed: the status, the first line on standard error (then the usage
 // for a usage error), standard output, and what stays on disk.
 TEST_F(CliCommands, CommandLinesAndWhatTheyLeave) {
@@ -216,6 +264,20 @@ TEST_F(CliCommands, PathsAreEscapedOnATerminalOnly) {
     EXPECT_EQ(cli::Run({"vesk-cli", "list", "--root", r, "--format", "csv"}, system, output, question), 0);
     EXPECT_EQ(output.out.find('\x1b') == std::string::npos, terminal) << output.out;
 
+    // show: what the file holds is escaped in the text form wherever it goes; the path as list
+    // shows it.
+    WriteFile(cookie, sol::File(sol::amf3::Pair("k\x1b", sol::amf3::String("\x1b[31m")), 3, "a\x1b[31m"));
+    output = RecordingOutput();
+    output.outIsTerminal = terminal;
+    EXPECT_EQ(cli::Run({"vesk-cli", "show", cookie}, system, output, question), 0);
+    const std::string pathLine = (terminal ? escaped : cookie) + "\n";
+    EXPECT_EQ(output.out.substr(0, pathLine.size()), pathLine);
+    const std::string values = output.out.substr(pathLine.size());
+    EXPECT_NE(values.find("name a\\x1B[31m, AMF3"), std::string::npos) << values;
+    EXPECT_NE(values.find("\"k\\x1B\" = \"\\x1B[31m\""), std::string::npos) << values;
+    EXPECT_EQ(values.find('\x1b'), std::string::npos) << values;
+    WriteFile(cookie, "x");
+
     // A root that cannot be opened: standard error shows it as standard output would.
     output = RecordingOutput();
     output.errIsTerminal = terminal;
@@ -234,6 +296,15 @@ TEST_F(CliCommands, PathsAreEscapedOnATerminalOnly) {
     EXPECT_EQ(output.out, "deleted\t" + (terminal ? escaped : cookie) + "\n");
     EXPECT_FALSE(Exists(cookie));
     WriteFile(cookie, "x");
+
+    // copy shows both paths as list does.
+    output = RecordingOutput();
+    output.outIsTerminal = terminal;
+    const std::string target = dir / "b/r/s\xe2\x80\xae/a\x1b[31mRED\n.sol";
+    EXPECT_EQ(cli::Run({"vesk-cli", "copy", "--root", r, "--all", "--to", dir / "b"}, system, output, question), 0);
+    const std::string shownTarget = "$'" + dir / "b/r/s\\u202E/a\\x1B[31mRED\\n.sol'";
+    EXPECT_EQ(output.out, "copied\t" + (terminal ? escaped + "\t" + shownTarget : cookie + "\t" + target) + "\n");
+    RemoveTree(dir / "b");
   }
 }
 
@@ -351,6 +422,20 @@ TEST(FileStatus, LengthAndModificationTimeOfRegularFilesOnly) {
   for (const char* name : {"folder.sol", "fifo.sol", "missing.sol"}) {
     EXPECT_FALSE(system.GetFileStatus(dir / name).has_value()) << name;
   }
+  // The details for a timeline: of the entry itself, links and folders included.
+  struct stat st {};
+  ASSERT_EQ(stat((dir / "five.sol").c_str(), &st), 0);
+  const auto details = system.GetFileDetails(dir / "five.sol");
+  ASSERT_TRUE(details.has_value());
+  EXPECT_EQ(details->type, platform::FileDetails::Type::kFile);
+  EXPECT_EQ(details->node, st.st_ino);
+  EXPECT_EQ(details->mode, st.st_mode & 07777);
+  EXPECT_EQ(details->size, 5);
+  EXPECT_EQ(details->modified, 1273861325);
+  EXPECT_EQ(details->changed, st.st_ctime);
+  EXPECT_EQ(system.GetFileDetails(dir / "link.sol")->type, platform::FileDetails::Type::kLink);
+  EXPECT_EQ(system.GetFileDetails(dir / "folder.sol")->type, platform::FileDetails::Type::kFolder);
+  EXPECT_FALSE(system.GetFileDetails(dir / "missing.sol").has_value());
 }
 
 }  // namespace

@@ -63,7 +63,89 @@ class WrappedFolder final : public platform::Folder {
   std::unique_ptr<platform::Folder> inner_;
 };
 
+using Fault = std::function<int(const std::string&, const std::string&)>;
+
+int Ask(const Fault& fault, const std::string& operation, const std::string& name) {
+  return fault ? fault(operation, name) : 0;
+}
+
+class WrappedNewFile final : public platform::NewFile {
+ public:
+  WrappedNewFile(const Fault& fault, std::string name, std::unique_ptr<platform::NewFile> inner)
+      : fault_(fault), name_(std::move(name)), inner_(std::move(inner)) {}
+  platform::Result Write(const std::string& bytes) override {
+    if (const int error = Ask(fault_, "write", name_)) {
+      inner_->Write(bytes.substr(0, bytes.size() / 2));
+      return {error};
+    }
+    return inner_->Write(bytes);
+  }
+  platform::Result Finish() override {
+    if (const int error = Ask(fault_, "finish", name_)) {
+      inner_->Finish();
+      return {error};
+    }
+    return inner_->Finish();
+  }
+
+ private:
+  const Fault& fault_;
+  std::string name_;
+  std::unique_ptr<platform::NewFile> inner_;
+};
+
+class WrappedTarget final : public platform::TargetFolder {
+ public:
+  WrappedTarget(const Fault& fault, std::unique_ptr<platform::TargetFolder> inner)
+      : fault_(fault), inner_(std::move(inner)) {}
+  platform::Result OpenOrCreateChild(const std::string& name, std::unique_ptr<platform::TargetFolder>& child) override {
+    if (const int error = Ask(fault_, "child", name)) return {error};
+    std::unique_ptr<platform::TargetFolder> real;
+    const platform::Result result = inner_->OpenOrCreateChild(name, real);
+    if (result.ok()) child = std::make_unique<WrappedTarget>(fault_, std::move(real));
+    return result;
+  }
+  std::optional<platform::FileDetails::Type> Look(const std::string& name, platform::Result& error) override {
+    if (const int code = Ask(fault_, "look", name)) {
+      error = {code};
+      return std::nullopt;
+    }
+    return inner_->Look(name, error);
+  }
+  platform::Result CreateFile(const std::string& name, std::unique_ptr<platform::NewFile>& file) override {
+    if (const int error = Ask(fault_, "create", name)) return {error};
+    std::unique_ptr<platform::NewFile> real;
+    const platform::Result result = inner_->CreateFile(name, real);
+    if (result.ok()) file = std::make_unique<WrappedNewFile>(fault_, name, std::move(real));
+    return result;
+  }
+  platform::Result ReadFile(const std::string& name, std::size_t maxBytes, std::string& bytes) override {
+    if (const int error = Ask(fault_, "read", name)) return {error};
+    return inner_->ReadFile(name, maxBytes, bytes);
+  }
+  platform::Result MoveNoReplace(const std::string& from, const std::string& to) override {
+    if (const int error = Ask(fault_, "move", to)) return {error};
+    return inner_->MoveNoReplace(from, to);
+  }
+  platform::Result Remove(const std::string& name) override {
+    if (const int error = Ask(fault_, "remove", name)) return {error};
+    return inner_->Remove(name);
+  }
+
+ private:
+  const Fault& fault_;
+  std::unique_ptr<platform::TargetFolder> inner_;
+};
+
 }  // namespace
+
+platform::Result PlatformWrapper::OpenTargetBase(const std::string& folder,
+                                                 std::unique_ptr<platform::TargetFolder>& base) {
+  std::unique_ptr<platform::TargetFolder> real;
+  const platform::Result result = platform::Native().OpenTargetBase(folder, real);
+  if (result.ok()) base = std::make_unique<WrappedTarget>(targetFault, std::move(real));
+  return result;
+}
 
 TempDir::TempDir() {
   char name[] = "/tmp/vesk-test-XXXXXX";
@@ -141,6 +223,7 @@ std::unique_ptr<platform::Folder> PlatformWrapper::OpenFolder(const std::string&
 
 platform::Result PlatformWrapper::ReadFileHead(const std::string& path, std::size_t maxBytes,
                                                std::string& bytes) {
+  if (onRead) onRead(path);
   if (refusedReads.count(path) != 0) {
     bytes.clear();
     return {EACCES};

@@ -69,6 +69,14 @@ class PlatformWrapper : public platform::System {
   // The roots handed to RemoveFileBelow, in order.
   std::vector<std::string> removeRoots;
 
+  // Runs before each operation on the target side of a copy with the operation's name ("child",
+  // "look", "create", "write", "finish", "read", "move", "remove") and the name it works on (for
+  // "write" and "finish" the new file's name); a non-zero return fails it with that code. A
+  // failed "write" first writes half of the bytes, as a disk that fills up on the way.
+  std::function<int(const std::string& operation, const std::string& name)> targetFault;
+  // Runs before every ReadFileHead with its path (after the real reads have been counted).
+  std::function<void(const std::string&)> onRead;
+
   std::string GetEnv(const std::string& name) override;
   std::unique_ptr<platform::Folder> OpenFolder(const std::string& folder,
                                                const std::string& pattern) override;
@@ -79,6 +87,10 @@ class PlatformWrapper : public platform::System {
   platform::Result CheckFolder(const std::string& folder) override;
   std::vector<std::string> Prefetch(const std::string& folder) override { return platform::Native().Prefetch(folder); }
   platform::RemoveResult RemoveFileBelow(const std::string& root, const std::string& path) override;
+  std::optional<platform::FileDetails> GetFileDetails(const std::string& path) override {
+    return platform::Native().GetFileDetails(path);
+  }
+  platform::Result OpenTargetBase(const std::string& folder, std::unique_ptr<platform::TargetFolder>& base) override;
   std::string ExecutableName() override { return executableName; }
   platform::Version ProgramVersion() override;
 
