@@ -28,10 +28,16 @@ void AppendJsonChars(std::string& out, std::string_view text) {
     if (i == text.size()) break;
     const auto c = static_cast<unsigned char>(text[i]);
     if (c >= 0x80) {
-      const std::size_t n = base::Utf8SequenceLength(text.substr(i));
+      char32_t cp;
+      const std::size_t n = base::DecodeUtf8(text.substr(i), cp);
       if (n == 0) {
         out += "\xEF\xBF\xBD";
         ++i;
+      } else if (base::IsEscapedCodePoint(cp)) {
+        // The same JSON value, but nothing a terminal acts on when the JSON is shown there.
+        out += "\\u";
+        for (int shift = 12; shift >= 0; shift -= 4) out += hex[(cp >> shift) & 15];
+        i += n;
       } else {
         out.append(text.substr(i, n));
         i += n;

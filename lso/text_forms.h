@@ -12,7 +12,8 @@ namespace vesk::lso::detail {
 // `s` in double quotes, escaped for a terminal (base::AppendEscaped), quote and backslash too.
 void AppendQuoted(std::string& out, std::string_view s);
 
-// The inside of a JSON string: escapes, and U+FFFD for bytes that are not UTF-8.
+// The inside of a JSON string: escapes (C1 and bidirectional controls too, as \u202e), and
+// U+FFFD for bytes that are not UTF-8.
 void AppendJsonChars(std::string& out, std::string_view text);
 
 // The shortest decimal that reads back as `x` (finite numbers only).
