@@ -145,7 +145,9 @@ int RunList(const ListOptions& options, platform::System& system, Output& output
           status = kExitProblem;
           continue;
         }
-        output.Out(BodyLine(path, *details));
+        // The body line escapes only what breaks its fields; on a terminal the name is shown as
+        // list shows it, so that nothing in it drives the terminal.
+        output.Out(BodyLine(ShownPath(output, Stream::kOut, path), *details));
         continue;
       }
       FileRecord record = Describe(path, system);

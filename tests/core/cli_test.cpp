@@ -263,6 +263,11 @@ TEST_F(CliCommands, PathsAreEscapedOnATerminalOnly) {
     output.out.clear();
     EXPECT_EQ(cli::Run({"vesk-cli", "list", "--root", r, "--format", "csv"}, system, output, question), 0);
     EXPECT_EQ(output.out.find('\x1b') == std::string::npos, terminal) << output.out;
+    output.out.clear();
+    EXPECT_EQ(cli::Run({"vesk-cli", "list", "--root", r, "--format", "bodyfile"}, system, output, question), 0);
+    const std::string bodyName = terminal ? "$'" + r + "/s\\u202E/a\\x1B[31mRED\\n.sol'"
+                                          : r + "/s\xe2\x80\xae/a%5Cx1B[31mRED%5Cx0A.sol";
+    EXPECT_EQ(output.out.substr(0, bodyName.size() + 3), "0|" + bodyName + "|") << output.out;
 
     // show: what the file holds is escaped in the text form wherever it goes; the path as list
     // shows it.
