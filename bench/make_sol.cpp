@@ -2,7 +2,7 @@
 // as a player writes them: repeated keys and texts by string reference, class traits by traits
 // reference. Each pair is a PlayerVO with a name, a score, a history, a date and options nested
 // four levels deep. With a KIND, a hostile file of that size instead (see Hostile below).
-//   vesk_make_sol FILE [MiB] [KIND]
+//   vesk_make_sol FILE [MiB, fractions too] [KIND]
 
 #include <cstdio>
 #include <cstdlib>
@@ -124,7 +124,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s FILE [MiB] [nulls|undefined|keys|objects|refs|escapes|vector]\n", argv[0]);
     return 2;
   }
-  std::size_t target = (argc >= 3 ? std::strtoul(argv[2], nullptr, 10) : 16) << 20;
+  const std::size_t target = static_cast<std::size_t>((argc >= 3 ? std::strtod(argv[2], nullptr) : 16) * (1 << 20));
+  if (target < 1024) {
+    std::fprintf(stderr, "a file of at least 1 KiB (%s MiB asked for)\n", argv[2]);
+    return 2;
+  }
   if (argc == 4) {
     const std::string body = Hostile(argv[3], target);
     if (body.empty()) {

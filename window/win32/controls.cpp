@@ -137,7 +137,10 @@ LRESULT ListBoxControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-      if (timingName_ != nullptr) LogTiming("%s-press", timingName_);
+      if (timingName_ != nullptr) {
+        LogTiming("%s-press", timingName_);
+        LogMemory("memory");
+      }
       mouse(onMouseDown, window::kLeftButton);
       break;
     case WM_MBUTTONDOWN:

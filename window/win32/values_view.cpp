@@ -2,8 +2,6 @@
 
 #include <windowsx.h>
 
-#include <psapi.h>
-
 #include <algorithm>
 #include <climits>
 
@@ -215,11 +213,8 @@ LRESULT ValuesListControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
         const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
         LogTiming("values-painted %d", ListView_GetItemCount(hwnd));
         if (model_ != nullptr && rows_ != nullptr) {
-          PROCESS_MEMORY_COUNTERS_EX memory{};
-          memory.cb = sizeof memory;
-          GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
-          LogTiming("values-memory %zu %zu %zu %zu", model_->MemoryBytes(), rows_->MemoryBytes(),
-                    static_cast<std::size_t>(memory.PrivateUsage), static_cast<std::size_t>(memory.WorkingSetSize));
+          LogTiming("values-held %zu %zu", model_->MemoryBytes(), rows_->MemoryBytes());
+          LogMemory("memory");
         }
         return result;
       }
@@ -306,18 +301,22 @@ bool ValuesListControl::SetExpanded(Node node, bool expanded) {
 }
 
 void ValuesListControl::SizeColumns() {
-  if (sizing_) return;  // a scroll bar that comes or goes sizes the list again
-  sizing_ = true;
+  // Room for the vertical scroll bar is kept whether it shows or not: a scroll bar that comes
+  // with more rows would otherwise size the columns again, and that the header and the frame
+  // again, each a costly repaint.
   RECT client{};
   GetClientRect(hwnd_, &client);
-  const int width = std::max<int>(client.right - client.left, 0);
+  int width = client.right - client.left;
+  if ((GetWindowLongPtrW(hwnd_, GWL_STYLE) & WS_VSCROLL) == 0) width -= GetSystemMetrics(SM_CXVSCROLL);
+  width = std::max(width, 0);
+  if (width == columnsWidth_) return;
+  columnsWidth_ = width;
   int left = width;
   for (int column = 0; column < 3; ++column) {
     const int share = column == 2 ? left : width * kColumnShares[column] / 100;
     ListView_SetColumnWidth(hwnd_, column, share);
     left -= share;
   }
-  sizing_ = false;
 }
 
 void ValuesListControl::ShowToolTipFor(std::optional<std::size_t> row) {
@@ -377,9 +376,11 @@ void ValuesListControl::SetModel(const window::ValuesModel* model) {
   tipRow_.reset();
   ShowToolTipFor(std::nullopt);
   const int count = rows_ ? Clamp(rows_->Count()) : 0;
+  SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
   ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
   SendMessageW(hwnd_, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), 0);
   if (count > 0) ListView_EnsureVisible(hwnd_, 0, FALSE);
+  SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(hwnd_, nullptr, TRUE);
   LogTiming("values-set %d", count);
 }

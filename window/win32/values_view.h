@@ -96,7 +96,7 @@ class ValuesListControl final : public window::ValuesView, public AccessibleSour
   std::wstring cell_;  // the text last handed to the list
   std::wstring tip_;
   std::optional<std::size_t> tipRow_;
-  bool sizing_ = false;
+  int columnsWidth_ = -1;  // the width the columns were last given
 };
 
 }  // namespace vesk::win32
