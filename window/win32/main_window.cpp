@@ -147,6 +147,9 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
     ClientToScreen(list1_.Hwnd(), &origin);
     LogTiming("list1-origin %ld %ld %d", origin.x, origin.y,
               static_cast<int>(SendMessageW(list1_.Hwnd(), LB_GETITEMHEIGHT, 0, 0)));
+    origin = POINT{0, 0};
+    ClientToScreen(values_.Hwnd(), &origin);  // the page is placed while hidden
+    LogTiming("values-origin %ld %ld", origin.x, origin.y);
   }
   return true;
 }
