@@ -1,6 +1,10 @@
 #include "platform/platform.h"
 
+#include <cstdlib>
+
 namespace vesk::platform {
+
+void FreeLargeBlock::operator()(char* block) const { std::free(block); }
 
 std::string BaseNameWithoutExtension(const std::string& path) {
 #ifdef _WIN32

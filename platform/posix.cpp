@@ -1,5 +1,7 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <thread>
 
 #include "build_config.h"
 #include "platform/platform.h"
@@ -94,10 +98,8 @@ class PosixSystem final : public System {
     if (folder.empty()) return nullptr;
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return nullptr;
-    return posix::FolderFromDescriptor(fd);
+    return posix::FolderFromDescriptor(fd, folder);
   }
-
-  std::vector<std::string> Prefetch(const std::string& folder) override { return posix::Prefetch(folder); }
 
   Result ReadFileHead(const std::string& path, std::size_t maxBytes, std::string& bytes) override {
     bytes.clear();
@@ -225,6 +227,31 @@ System& Native() {
 }
 
 void SetStartName(const std::string& argv0) { StartName() = argv0; }
+
+LargeBlock AllocateLargeBlock(std::size_t size) {
+#ifdef MADV_HUGEPAGE
+  constexpr std::size_t kHugePage = 2 * 1024 * 1024;
+  if (size % kHugePage == 0) {
+    void* block = std::aligned_alloc(kHugePage, size);
+    if (block == nullptr) throw std::bad_alloc();
+    madvise(block, size, MADV_HUGEPAGE);  // only advice: the block works without it
+    return LargeBlock(static_cast<char*>(block));
+  }
+#endif
+  void* block = std::malloc(size);
+  if (block == nullptr) throw std::bad_alloc();
+  return LargeBlock(static_cast<char*>(block));
+}
+
+unsigned UsableProcessors() {
+#ifdef __linux__
+  // Those of this process's affinity (taskset), not all the machine has.
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+#endif
+  return std::max(1u, std::thread::hardware_concurrency());
+}
 
 std::optional<std::uint64_t> BlocksRead() {
   rusage usage{};

@@ -16,7 +16,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -189,7 +191,7 @@ class Win32Folder final : public Folder {
   // links are never entered, so no folder can be met again below itself.
   std::optional<FolderId> Id() const override { return std::nullopt; }
 
-  std::unique_ptr<Folder> OpenChild(const std::string& /*name*/, const std::string& fullPath,
+  std::unique_ptr<Folder> OpenChild(const FolderEntry& /*entry*/, const std::string& fullPath,
                                     const std::string& pattern) override {
     return Open(fullPath + kSeparator, pattern);
   }
@@ -497,6 +499,20 @@ System& Native() {
 void SetStartName(const std::string& /*argv0*/) {}
 
 // The process's I/O counters count reads served from the cache too.
+LargeBlock AllocateLargeBlock(std::size_t size) {
+  void* block = std::malloc(size);
+  if (block == nullptr) throw std::bad_alloc();
+  return LargeBlock(static_cast<char*>(block));
+}
+
+unsigned UsableProcessors() {
+  DWORD_PTR process = 0, system = 0;
+  if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process != 0) {
+    return static_cast<unsigned>(__builtin_popcountll(static_cast<unsigned long long>(process)));
+  }
+  return 1;
+}
+
 std::optional<std::uint64_t> BlocksRead() { return std::nullopt; }
 
 }  // namespace vesk::platform

@@ -75,7 +75,6 @@ class PlatformWrapper : public platform::System {
   std::optional<std::int64_t> FileLength(const std::string& path) override;
   std::optional<platform::FileStatus> GetFileStatus(const std::string& path) override;
   platform::Result RemoveFile(const std::string& path) override;
-  std::vector<std::string> Prefetch(const std::string& folder) override { return platform::Native().Prefetch(folder); }
   platform::RemoveResult RemoveFileBelow(const std::string& root, const std::string& path) override;
   std::string ExecutableName() override { return executableName; }
   platform::Version ProgramVersion() override;
