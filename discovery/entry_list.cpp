@@ -75,10 +75,13 @@ void EntryList::Add(std::string_view marker, std::string_view folder, std::strin
     slots_.emplace_back();
     return;
   }
-  char* at = Room(length);
-  std::memcpy(at, marker.data(), marker.size());
-  std::memcpy(at + marker.size(), folder.data(), folder.size());
-  std::memcpy(at + marker.size() + folder.size(), name.data(), name.size());
+  char* const at = Room(length);
+  char* to = at;
+  for (const std::string_view part : {marker, folder, name}) {
+    if (part.empty()) continue;  // an empty view may have no data at all
+    std::memcpy(to, part.data(), part.size());
+    to += part.size();
+  }
   slots_.emplace_back(at, length);
 }
 
