@@ -143,6 +143,40 @@ struct FreeLargeBlock {
 };
 using LargeBlock = std::unique_ptr<char[], FreeLargeBlock>;
 LargeBlock AllocateLargeBlock(std::size_t size);
+// The same advice for memory allocated otherwise (a string reserved for a whole file): the part
+// of [data, data + size) that whole huge pages cover is backed by them where offered.
+void AdviseLargeBuffer(void* data, std::size_t size);
+
+// An allocator for big buffers that are filled once and then read, such as a cookie's text: from
+// 2 MiB on, in whole LargeBlocks (huge pages where the system offers them); smaller ones as
+// malloc gives them.
+template <class T>
+struct LargeAllocator {
+  using value_type = T;
+  LargeAllocator() = default;
+  template <class U>
+  LargeAllocator(const LargeAllocator<U>&) {}  // NOLINT: converting, as allocators are
+  T* allocate(std::size_t n) {
+    constexpr std::size_t kHuge = std::size_t{2} << 20;
+    std::size_t bytes = n * sizeof(T);
+    if (bytes >= kHuge) bytes = (bytes + kHuge - 1) / kHuge * kHuge;
+    return reinterpret_cast<T*>(AllocateLargeBlock(bytes).release());
+  }
+  void deallocate(T* p, std::size_t) { FreeLargeBlock()(reinterpret_cast<char*>(p)); }
+  template <class U>
+  bool operator==(const LargeAllocator<U>&) const {
+    return true;
+  }
+};
+
+// Text as UTF-16 code units of the type this system's window toolkit takes without a copy:
+// wchar_t for the Windows API, char16_t (Qt's QChar) elsewhere. A cookie's text can be tens of
+// megabytes: its storage is a LargeAllocator's.
+#ifdef _WIN32
+using Utf16String = std::basic_string<wchar_t, std::char_traits<wchar_t>, LargeAllocator<wchar_t>>;
+#else
+using Utf16String = std::basic_string<char16_t, std::char_traits<char16_t>, LargeAllocator<char16_t>>;
+#endif
 
 // The processors this process may run on (at least 1).
 unsigned UsableProcessors();

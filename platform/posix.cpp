@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -228,17 +229,31 @@ System& Native() {
 
 void SetStartName(const std::string& argv0) { StartName() = argv0; }
 
+constexpr std::size_t kHugePage = 2 * 1024 * 1024;
+
+void AdviseLargeBuffer(void* data, std::size_t size) {
+#ifdef MADV_HUGEPAGE
+  const auto start = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t from = (start + kHugePage - 1) / kHugePage * kHugePage;
+  const std::uintptr_t to = (start + size) / kHugePage * kHugePage;
+  // Only advice: the memory works without it.
+  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+#else
+  (void)data;
+  (void)size;
+#endif
+}
+
 LargeBlock AllocateLargeBlock(std::size_t size) {
 #ifdef MADV_HUGEPAGE
-  constexpr std::size_t kHugePage = 2 * 1024 * 1024;
   if (size % kHugePage == 0) {
     void* block = std::aligned_alloc(kHugePage, size);
     if (block == nullptr) throw std::bad_alloc();
-    madvise(block, size, MADV_HUGEPAGE);  // only advice: the block works without it
+    AdviseLargeBuffer(block, size);
     return LargeBlock(static_cast<char*>(block));
   }
 #endif
-  void* block = std::malloc(size);
+  void* block = std::malloc(size > 0 ? size : 1);
   if (block == nullptr) throw std::bad_alloc();
   return LargeBlock(static_cast<char*>(block));
 }

@@ -499,8 +499,10 @@ System& Native() {
 void SetStartName(const std::string& /*argv0*/) {}
 
 // The process's I/O counters count reads served from the cache too.
+void AdviseLargeBuffer(void* /*data*/, std::size_t /*size*/) {}
+
 LargeBlock AllocateLargeBlock(std::size_t size) {
-  void* block = std::malloc(size);
+  void* block = std::malloc(size > 0 ? size : 1);
   if (block == nullptr) throw std::bad_alloc();
   return LargeBlock(static_cast<char*>(block));
 }

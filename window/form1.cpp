@@ -72,7 +72,7 @@ void Form1::List1_Click() {
 
 void Form1::OpenFlashCookie(const std::string& cookie) {
   // Each step stands alone: one that fails leaves its row or text out and the next one runs.
-  if (const auto text = cookies::ReadCookieText(system_, cookie)) c_.Text1.SetText(*text);
+  if (auto text = cookies::ReadCookieTextUtf16(system_, cookie)) c_.Text1.SetText(std::move(*text));
 
   const auto parts = cookies::SplitPath(cookie, platform::kSeparator);
   if (parts.size() >= 2) {

@@ -41,7 +41,10 @@ TEST(DetailsCookieText, DropsDelimitersAndShowsEveryOtherByte) {
       {"\xc3,\xa4", "Ã¤"},                     // a comma inside a sequence breaks it
       {"", ""},
   };
-  for (const auto& [bytes, text] : cases) EXPECT_EQ(cookies::CookieText(bytes), text) << bytes;
+  for (const auto& [bytes, text] : cases) {
+    EXPECT_EQ(cookies::CookieText(bytes), text) << bytes;
+    EXPECT_EQ(Utf8FromUtf16(cookies::CookieTextUtf16(bytes)), text) << bytes;
+  }
 
   // Long runs are handled a run at a time: their lengths and what follows them must survive.
   auto dots = [&](std::size_t n) {
@@ -52,6 +55,9 @@ TEST(DetailsCookieText, DropsDelimitersAndShowsEveryOtherByte) {
   for (const std::size_t n : {511u, 512u, 513u, 5000u}) {
     EXPECT_EQ(cookies::CookieText(std::string(n, '\0') + "a\x01,b"), dots(n) + "a" + dot + "b") << n;
     EXPECT_EQ(cookies::CookieText(std::string(n, 'x') + "\xe4\n"), std::string(n, 'x') + "ä") << n;
+    EXPECT_EQ(Utf8FromUtf16(cookies::CookieTextUtf16(std::string(n, '\0') + "a\x01,b")), dots(n) + "a" + dot + "b")
+        << n;
+    EXPECT_EQ(cookies::CookieTextUtf16(std::string(n, 'x') + "\xe4\xf0\x9f\x98\x80\n").substr(n), u"ä\U0001F600") << n;
   }
 }
 
@@ -80,10 +86,10 @@ TEST(DetailsRead, ReadsRegularFilesAndRefusesEverythingElse) {
   WriteFile(tmp / "a.sol", "x,y\n\0z"s);
   MakeFolders(tmp / "folder.sol");
   PlatformWrapper system;
-  EXPECT_EQ(cookies::ReadCookieText(system, tmp / "a.sol"), "xy\u00b7z");
-  EXPECT_EQ(cookies::ReadCookieText(system, tmp / "folder.sol"), std::nullopt);
-  EXPECT_EQ(cookies::ReadCookieText(system, tmp / "gone.sol"), std::nullopt);
-  EXPECT_EQ(cookies::ReadCookieText(system, ""), std::nullopt);
+  EXPECT_EQ(cookies::ReadCookieTextUtf16(system, tmp / "a.sol"), u"xy\u00b7z");
+  EXPECT_EQ(cookies::ReadCookieTextUtf16(system, tmp / "folder.sol"), std::nullopt);
+  EXPECT_EQ(cookies::ReadCookieTextUtf16(system, tmp / "gone.sol"), std::nullopt);
+  EXPECT_EQ(cookies::ReadCookieTextUtf16(system, ""), std::nullopt);
 }
 
 TEST(DetailsRead, FifoIsRefusedWithoutBlocking) {
@@ -92,11 +98,11 @@ TEST(DetailsRead, FifoIsRefusedWithoutBlocking) {
   ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
   // The reader runs on its own thread so that a reader that blocks fails the test instead of
   // hanging it; opening the other end then releases the reader.
-  auto result = std::make_shared<std::promise<std::optional<std::string>>>();
+  auto result = std::make_shared<std::promise<std::optional<platform::Utf16String>>>();
   auto done = result->get_future();
   std::thread([result, fifo] {
     PlatformWrapper system;
-    result->set_value(cookies::ReadCookieText(system, fifo));
+    result->set_value(cookies::ReadCookieTextUtf16(system, fifo));
   }).detach();
   if (done.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
     ADD_FAILURE() << "reading a FIFO blocked";
@@ -121,11 +127,11 @@ TEST(DetailsRead, ShowsOnlyTheStartOfAHugeFile) {
   close(fd);
 
   PlatformWrapper system;
-  const auto text = cookies::ReadCookieText(system, path);
+  const auto text = cookies::ReadCookieTextUtf16(system, path);
   ASSERT_TRUE(text.has_value());
-  EXPECT_EQ(cookies::CharacterCount(*text), cookies::kMaxShownBytes);
-  EXPECT_EQ(text->back(), 'X');
-  EXPECT_EQ(text->find('Y'), std::string::npos);
+  EXPECT_EQ(text->size(), cookies::kMaxShownBytes);
+  EXPECT_EQ(text->back(), u'X');
+  EXPECT_EQ(text->find(u'Y'), platform::Utf16String::npos);
   EXPECT_EQ(system.FileLength(path), std::int64_t{17} << 20);
 }
 

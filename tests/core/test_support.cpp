@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "cookies/details.h"
+
 namespace vesk::test {
 namespace {
 
@@ -100,6 +102,20 @@ void WriteFile(const std::string& path, const std::string& bytes) {
     done += static_cast<std::size_t>(n);
   }
   close(fd);
+}
+
+std::string Utf8FromUtf16(std::u16string_view text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    cookies::AppendUtf8(out, c);
+  }
+  return out;
 }
 
 bool Exists(const std::string& path) {

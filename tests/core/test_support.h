@@ -147,10 +147,14 @@ class FakeList : public FakeGeometry<window::ListBox> {
   std::vector<std::string> SelectedItems() const;
 };
 
+// UTF-16 as UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string Utf8FromUtf16(std::u16string_view text);
+
 class FakeText : public FakeGeometry<window::TextBox> {
  public:
   std::string text;
   void SetText(const std::string& value) override { text = value; }
+  void SetText(platform::Utf16String&& value) override { text = Utf8FromUtf16(value); }
 };
 
 class FakeCheck : public FakeGeometry<window::CheckBox> {

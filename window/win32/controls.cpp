@@ -365,9 +365,13 @@ void TextBoxControl::Create(HWND parent, int id, float left, float top, float wi
 }
 
 void TextBoxControl::SetText(const std::string& text) {
-  std::wstring wide = Wide(text);
-  LogTiming("text-set %d", static_cast<int>(wide.size()));
-  SetTextViewText(hwnd_, std::move(wide));
+  const std::wstring wide = Wide(text);
+  SetText(platform::Utf16String(wide.begin(), wide.end()));
+}
+
+void TextBoxControl::SetText(platform::Utf16String&& text) {
+  LogTiming("text-set %d", static_cast<int>(text.size()));
+  SetTextViewText(hwnd_, std::move(text));
 }
 
 // CheckBoxControl

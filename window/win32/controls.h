@@ -93,6 +93,7 @@ class TextBoxControl final : public Placed<window::TextBox> {
  public:
   void Create(HWND parent, int id, float left, float top, float width, float height);
   void SetText(const std::string& text) override;
+  void SetText(platform::Utf16String&& text) override;
 };
 
 class CheckBoxControl final : public Placed<window::CheckBox> {
