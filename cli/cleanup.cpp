@@ -15,22 +15,18 @@
 namespace vesk::cli {
 namespace {
 
-// `"key":"text"`, with `key_bytes` holding the exact bytes when the text is not UTF-8.
-void AppendText(std::string& out, std::string_view key, const std::string& text) {
-  out.append("\"").append(key).append("\":");
-  lso::AppendJsonString(out, text);
-  if (!IsUtf8(text)) out.append(",\"").append(key).append("_bytes\":{\"$bytes\":\"").append(Base64(text)).append("\"}");
-}
-
-std::vector<std::string> ScanCookies(const std::string& root, platform::System& system) {
-  discovery::EntryList entries(1);
-  discovery::ScanFolder(root, discovery::kScanPattern, entries, system);
-  return discovery::CookiePaths(entries);
-}
-
 std::string KindText(const discovery::Store& store) {
-  if (store.IsPlugIn()) return "plug-in";
-  return store.profile.empty() ? store.browser : store.browser + " (" + store.profile + ")";
+  switch (store.kind) {
+    case discovery::StoreKind::kPlugIn:
+      return "plug-in";
+    case discovery::StoreKind::kBrowser:
+      return store.profile.empty() ? store.browser : store.browser + " (" + store.profile + ")";
+    case discovery::StoreKind::kRuffle:
+      return store.name == "ruffle/flatpak" ? "Ruffle (Flatpak)" : "Ruffle (native)";
+    case discovery::StoreKind::kAir:
+      return "AIR (" + store.name.substr(4) + ")";
+  }
+  return {};
 }
 
 bool IsYes(std::string answer) {
@@ -41,26 +37,17 @@ bool IsYes(std::string answer) {
   return answer == "y" || answer == "yes";
 }
 
-struct Listed {
-  cookies::ListedFile file;
-  std::string store;
-};
-
-void AppendDeleteLine(std::string& out, Format format, const Listed& listed, const std::string& result,
-                      const std::string& error) {
+void AppendDeleteLine(std::string& out, Output& output, Format format, const Listed& listed, const std::string& store,
+                      const std::string& result, const std::string& error) {
   if (format == Format::Json) {
     out += '{';
-    AppendText(out, "path", listed.file.path);
+    AppendJsonText(out, "path", listed.file.path);
     out += ',';
-    AppendText(out, "site", listed.file.site);
+    AppendJsonText(out, "site", listed.file.site);
     out.append(",\"kind\":\"").append(discovery::FileKindName(listed.file.kind)).append("\",");
-    if (listed.store.empty()) {
-      out.append("\"store\":null,");
-    } else {
-      AppendText(out, "store", listed.store);
-      out += ',';
-    }
-    AppendText(out, "result", result);
+    AppendJsonText(out, "store", store.empty() ? std::nullopt : std::optional<std::string_view>(store));
+    out += ',';
+    AppendJsonText(out, "result", result);
     out.append(",\"error\":");
     if (error.empty()) {
       out.append("null");
@@ -72,93 +59,127 @@ void AppendDeleteLine(std::string& out, Format format, const Listed& listed, con
   }
   out.append(result);
   if (!error.empty()) out.append(": ").append(error);
-  out.append("\t").append(listed.file.path).append("\n");
+  out.append("\t").append(ShownPath(output, Stream::kOut, listed.file.path)).append("\n");
 }
 
 }  // namespace
 
 int RunStores(const StoresOptions& options, platform::System& system, Output& output) {
   if (options.format == Format::Csv) output.Out("store,kind,browser,profile,folder,cookies,settings\r\n");
+  const bool terminal = output.IsTerminal(Stream::kOut);
+  int status = kExitClean;
   std::string line;
   for (const discovery::Store& store : discovery::FindStores(system)) {
-    std::size_t cookies = 0, settings = 0;
-    for (const std::string& path : ScanCookies(store.folder, system)) {
-      ++(discovery::ClassifyPath(path).kind == discovery::FileKind::kSettings ? settings : cookies);
+    // A store that cannot be read keeps its row, with its counts unknown.
+    const WalkCheck check = CheckWalk({store.folder, store.name, store.folder, store.name}, {}, system, output);
+    if (check == WalkCheck::kNothing) continue;  // gone since it was found
+    if (check == WalkCheck::kFailed) status = kExitProblem;
+    std::optional<std::size_t> cookies, settings;
+    if (check == WalkCheck::kWalk) {
+      cookies = settings = 0;
+      for (const std::string& path : discovery::ScanCookiePaths(store.folder, system)) {
+        ++*(discovery::ClassifyPath(path).kind == discovery::FileKind::kSettings ? settings : cookies);
+      }
     }
+    auto count = [](const std::optional<std::size_t>& n, const char* unknown) {
+      return n ? std::to_string(*n) : std::string(unknown);
+    };
     line.clear();
-    const char* kind = store.IsPlugIn() ? "plug-in" : "browser";
+    const char* kind = discovery::StoreKindName(store.kind);
     if (options.format == Format::Json) {
       line += '{';
-      AppendText(line, "store", store.name);
+      AppendJsonText(line, "store", store.name);
       line.append(",\"kind\":\"").append(kind).append("\",");
-      AppendText(line, "browser", store.browser);
+      AppendJsonText(line, "browser", store.browser);
       line += ',';
-      AppendText(line, "profile", store.profile);
+      AppendJsonText(line, "profile", store.profile);
       line += ',';
-      AppendText(line, "folder", store.folder);
-      line.append(",\"cookies\":").append(std::to_string(cookies));
-      line.append(",\"settings\":").append(std::to_string(settings)).append("}\n");
+      AppendJsonText(line, "folder", store.folder);
+      line.append(",\"cookies\":").append(count(cookies, "null"));
+      line.append(",\"settings\":").append(count(settings, "null")).append("}\n");
     } else if (options.format == Format::Csv) {
+      const std::string folder = terminal ? EscapedPath(store.folder) : store.folder;
       line.append(CsvField(store.name)).append(",").append(kind).append(",").append(CsvField(store.browser));
-      line.append(",").append(CsvField(store.profile)).append(",").append(CsvField(store.folder));
-      line.append(",").append(std::to_string(cookies)).append(",").append(std::to_string(settings)).append("\r\n");
+      line.append(",").append(CsvField(store.profile)).append(",").append(CsvField(folder));
+      line.append(",").append(count(cookies, "")).append(",").append(count(settings, "")).append("\r\n");
     } else {
-      line.append(store.name).append("\t").append(KindText(store)).append("\t").append(std::to_string(cookies));
-      line.append("\t").append(store.folder).append("\n");
+      line.append(store.name).append("\t").append(KindText(store)).append("\t").append(count(cookies, "?"));
+      line.append("\t").append(ShownPath(output, Stream::kOut, store.folder)).append("\n");
     }
     output.Out(line);
   }
-  return kExitClean;
+  return status;
 }
 
-int RunDelete(const DeleteOptions& options, platform::System& system, Output& output, Question& question) {
+std::optional<Choice> ChooseFiles(const SelectOptions& options, platform::System& system, Output& output,
+                                  int& status) {
+  status = kExitClean;
   cookies::SelectionRules rules = options.rules;
   for (const std::string& file : options.keepFiles) {
     std::string bytes;
     const platform::Result read = system.ReadFileHead(file, std::size_t{1} << 20, bytes);
     if (!read.ok()) {
-      // Going on without the keep-list would delete what the user meant to keep.
-      output.Err("vesk-cli: " + file + ": cannot read the keep-file: " + output.ErrorText(read.error));
-      return kExitUsage;
+      // Going on without the keep-list would touch what the user meant to keep.
+      output.Err("vesk-cli: " + ShownPath(output, Stream::kErr, file) + ": cannot read the keep-file: " +
+                 output.ErrorText(read.error));
+      status = kExitUsage;
+      return std::nullopt;
     }
     for (auto& pattern : cookies::ParseKeepList(bytes)) rules.keep.push_back(std::move(pattern));
   }
 
   // The run's own listing: nothing else can be chosen.
-  std::vector<Listed> listing;
-  for (const auto& [root, store] : Walks(options.list, system)) {
-    if (store.empty() && !options.list.roots.empty() &&
-        !system.OpenFolder(discovery::ProperPath(root), discovery::kScanPattern)) {
-      output.Err("vesk-cli: " + root + ": cannot open the folder");
-      return kExitProblem;
+  Choice choice{Walks(options.list, system), {}, {}};
+  for (std::size_t w = 0; w < choice.walks.size(); ++w) {
+    const Walk& walk = choice.walks[w];
+    const WalkCheck check = CheckWalk(walk, options.list, system, output);
+    if (check == WalkCheck::kFailed) {
+      status = kExitProblem;
+      // A root named by the user is likely mistyped: nothing is chosen. A store that cannot be
+      // read leaves the others.
+      if (!options.list.roots.empty()) return std::nullopt;
     }
-    for (std::string& path : ScanCookies(root, system)) {
+    if (check != WalkCheck::kWalk) continue;
+    for (std::string& path : discovery::ScanCookiePaths(walk.root, system)) {
       discovery::FileClass kind = discovery::ClassifyPath(path);
-      listing.push_back({{root, std::move(path), kind.kind, std::move(kind.site)}, store});
+      choice.listing.push_back({{walk.root, std::move(path), kind.kind, std::move(kind.site)}, w});
     }
   }
   std::vector<cookies::ListedFile> files;
-  for (const Listed& listed : listing) files.push_back(listed.file);
-  const std::vector<std::size_t> chosen = cookies::SelectFiles(files, rules);
+  for (const Listed& listed : choice.listing) files.push_back(listed.file);
+  choice.chosen = cookies::SelectFiles(files, rules);
+  return choice;
+}
+
+int RunDelete(const DeleteOptions& options, platform::System& system, Output& output, Question& question) {
+  int status = kExitClean;
+  const std::optional<Choice> choice = ChooseFiles(options, system, output, status);
+  if (!choice) return status;
+  const std::vector<Listed>& listing = choice->listing;
+  const std::vector<std::size_t>& chosen = choice->chosen;
+  auto store = [&](const Listed& listed) -> const std::string& { return choice->walks[listed.walk].store; };
 
   const Format format = options.list.format;
   std::string out;
   if (chosen.empty()) {
     output.Err("vesk-cli: no cookie files selected");
-    return kExitClean;
+    return status;
   }
   if (options.dryRun) {
-    for (const std::size_t i : chosen) AppendDeleteLine(out, format, listing[i], "would delete", "");
+    for (const std::size_t i : chosen) {
+      AppendDeleteLine(out, output, format, listing[i], store(listing[i]), "would delete", "");
+    }
     output.Out(out);
-    return kExitClean;
+    return status;
   }
   if (!options.yes) {
     if (!question.Interactive()) {
       output.Err("vesk-cli: not deleting without a terminal to ask at; give --yes, or --dry-run to see the selection");
       return kExitUsage;
     }
-    // Beside the question on standard error, so that standard output carries only the results.
-    for (const std::size_t i : chosen) output.Err(listing[i].file.path);
+    // Beside the question on standard error, so that standard output carries only the results;
+    // escaped, since someone reads them there.
+    for (const std::size_t i : chosen) output.Err(EscapedPath(listing[i].file.path));
     const std::string prompt = "Delete " + std::to_string(chosen.size()) + " cookie files? [y/N] ";
     if (!IsYes(question.Ask(prompt))) {
       output.Err("vesk-cli: nothing deleted");
@@ -166,16 +187,15 @@ int RunDelete(const DeleteOptions& options, platform::System& system, Output& ou
     }
   }
 
-  int status = kExitClean;
   for (const std::size_t i : chosen) {
     const Listed& listed = listing[i];
     const platform::RemoveResult result = cookies::DeleteCookieFile(listed.file.root, listed.file.path, system);
     if (!result.FileIsGone()) status = kExitProblem;
     out.clear();
     if (result.outcome == platform::Removal::kSystemError) {
-      AppendDeleteLine(out, format, listed, "error", output.ErrorText(result.error));
+      AppendDeleteLine(out, output, format, listed, store(listed), "error", output.ErrorText(result.error));
     } else {
-      AppendDeleteLine(out, format, listed, cookies::RemovalText(result.outcome), "");
+      AppendDeleteLine(out, output, format, listed, store(listed), cookies::RemovalText(result.outcome), "");
     }
     output.Out(out);
   }

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "base/civil_time.h"
 #include "cli/fields.h"
 #include "discovery/cookie_list.h"
 #include "discovery/scan.h"
@@ -13,12 +14,15 @@
 namespace vesk::cli {
 
 const char* const kUsage =
-    "usage: vesk-cli list [--deeper | --root DIR... | --all-stores] [--format text|json|csv]\n"
+    "usage: vesk-cli list [--deeper | --root DIR... | --all-stores] [--format text|json|csv|bodyfile | -0]\n"
     "       vesk-cli show [--format text|json] FILE...\n"
     "       vesk-cli stores [--format text|json|csv]\n"
     "       vesk-cli delete [--deeper | --root DIR... | --all-stores] (--site PATTERN... | --all)\n"
     "                       [--keep PATTERN]... [--keep-file FILE]... [--include-settings]\n"
     "                       [--dry-run] [--yes] [--format text|json]\n"
+    "       vesk-cli copy [--deeper | --root DIR... | --all-stores] (--site PATTERN... | --all)\n"
+    "                     (--to DIR | --to-ruffle [--ruffle-dir DIR]) [--keep PATTERN]... [--keep-file FILE]...\n"
+    "                     [--include-settings] [--replace] [--dry-run] [--format text|json]\n"
     "       vesk-cli --help | --version\n";
 
 namespace {
@@ -33,7 +37,7 @@ struct FileRecord {
 };
 
 FileRecord Describe(const std::string& path, platform::System& system) {
-  FileRecord record{path, HoldingFolder(path), SiteOf(path), std::nullopt, std::nullopt};
+  FileRecord record{path, HoldingFolder(path), discovery::ClassifyPath(path).site, std::nullopt, std::nullopt};
   if (const auto status = system.GetFileStatus(path)) {
     record.size = status->length;
     record.modified = status->modified;
@@ -41,27 +45,15 @@ FileRecord Describe(const std::string& path, platform::System& system) {
   return record;
 }
 
-// `"key":"text"`, and when the text is not UTF-8 (so that JSON can carry it only with U+FFFD)
-// also `"key_bytes":{"$bytes":"base64"}` with its exact bytes.
-void AppendTextMember(std::string& out, std::string_view key, const std::optional<std::string>& text) {
-  out.append("\"").append(key).append("\":");
-  if (!text) {
-    out.append("null");
-    return;
-  }
-  lso::AppendJsonString(out, *text);
-  if (!IsUtf8(*text)) out.append(",\"").append(key).append("_bytes\":{\"$bytes\":\"").append(Base64(*text)).append("\"}");
-}
-
 void AppendFileMembers(std::string& out, const FileRecord& record) {
-  AppendTextMember(out, "path", record.path);
+  AppendJsonText(out, "path", record.path);
   out += ',';
-  AppendTextMember(out, "folder", record.folder);
+  AppendJsonText(out, "folder", record.folder);
   out += ',';
-  AppendTextMember(out, "site", record.site);
+  AppendJsonText(out, "site", record.site);
   out.append(",\"size\":").append(record.size ? std::to_string(*record.size) : "null");
   if (record.modified) {
-    out.append(",\"modified\":\"").append(UtcIso(*record.modified)).append("\"");
+    out.append(",\"modified\":\"").append(base::UtcIso(*record.modified)).append("\"");
   } else {
     out.append(",\"modified\":null");
   }
@@ -72,7 +64,7 @@ void AppendCsvRecord(std::string& out, const FileRecord& record) {
   out.append(CsvField(record.folder.value_or(""))).append(",");
   out.append(CsvField(record.site.value_or(""))).append(",");
   out.append(record.size ? std::to_string(*record.size) : "").append(",");
-  out.append(record.modified ? UtcIso(*record.modified) : "").append("\r\n");
+  out.append(record.modified ? base::UtcIso(*record.modified) : "").append("\r\n");
 }
 
 }  // namespace
@@ -80,13 +72,45 @@ void AppendCsvRecord(std::string& out, const FileRecord& record) {
 std::vector<Walk> Walks(const ListOptions& options, platform::System& system) {
   std::vector<Walk> walks;
   if (options.allStores) {
-    for (const auto& store : discovery::FindStores(system)) walks.push_back({store.folder, store.name});
+    for (const auto& store : discovery::FindStores(system)) {
+      walks.push_back({store.folder, store.name, store.folder, store.name});
+    }
   } else if (!options.roots.empty()) {
-    for (const auto& root : options.roots) walks.push_back({root, ""});
+    for (const auto& root : options.roots) {
+      const std::string base = platform::ProperPath(root);
+      std::string name = base.substr(0, base.size() - 1);
+#ifdef _WIN32
+      name.erase(0, name.find_last_of("\\/") + 1);
+#else
+      name.erase(0, name.find_last_of(platform::kSeparator) + 1);
+#endif
+      // A root such as "/" or "C:\" has no name of its own.
+      if (name.empty() || name.back() == ':') name = "root";
+      walks.push_back({root, "", base, name});
+    }
+  } else if (options.deeper) {
+    const std::string root = discovery::DeeperRoot(system);
+    walks.push_back({root, "", root, "appdata"});
   } else {
-    walks.push_back({options.deeper ? discovery::DeeperRoot(system) : discovery::StandardRoot(system), ""});
+    walks.push_back({discovery::StandardRoot(system), "", discovery::PlugInFolder(system), "plug-in"});
   }
   return walks;
+}
+
+std::string ShownPath(Output& output, Stream stream, std::string_view path) {
+  return output.IsTerminal(stream) ? EscapedPath(path) : std::string(path);
+}
+
+WalkCheck CheckWalk(const Walk& walk, const ListOptions& options, platform::System& system, Output& output) {
+  const platform::Result check = system.CheckFolder(walk.root);
+  if (check.ok()) return WalkCheck::kWalk;
+  // A folder asked for by name that cannot be opened is more likely a typing error, so it is
+  // said; a store that is not there just holds no cookies.
+  const bool named = walk.store.empty() && !options.roots.empty();
+  if (!named && platform::IsNotFound(check.error)) return WalkCheck::kNothing;
+  output.Err("vesk-cli: " + ShownPath(output, Stream::kErr, walk.root) + ": cannot open the folder: " +
+             output.ErrorText(check.error));
+  return WalkCheck::kFailed;
 }
 
 int RunList(const ListOptions& options, platform::System& system, Output& output) {
@@ -94,31 +118,39 @@ int RunList(const ListOptions& options, platform::System& system, Output& output
   if (options.format == Format::Csv) {
     output.Out(options.allStores ? "path,folder,site,size,modified,store,kind\r\n" : "path,folder,site,size,modified\r\n");
   }
-  for (const auto& [root, store] : Walks(options, system)) {
-    // A missing store just means no cookies, as in the window; a folder asked for by name that
-    // cannot be opened is more likely a typing error, so it is said.
-    if (!options.roots.empty() && !system.OpenFolder(discovery::ProperPath(root), discovery::kScanPattern)) {
-      output.Err("vesk-cli: " + root + ": cannot open the folder");
-      status = kExitProblem;
-      continue;
-    }
-    discovery::EntryList entries(1);
-    discovery::ScanFolder(root, discovery::kScanPattern, entries, system);
+  const bool terminal = output.IsTerminal(Stream::kOut);
+  for (const Walk& walk : Walks(options, system)) {
+    const WalkCheck check = CheckWalk(walk, options, system, output);
+    if (check == WalkCheck::kFailed) status = kExitProblem;
+    if (check != WalkCheck::kWalk) continue;
+    const std::string& store = walk.store;
     std::string line;
-    for (const std::string& path : discovery::CookiePaths(entries)) {
+    for (const std::string& path : discovery::ScanCookiePaths(walk.root, system)) {
       line.clear();
       if (options.format == Format::Text) {
-        line.append(path).append("\n");
+        if (options.print0) {
+          line.append(path).push_back('\0');
+        } else {
+          line.append(ShownPath(output, Stream::kOut, path)).append("\n");
+        }
         output.Out(line);
+        continue;
+      }
+      if (options.format == Format::Bodyfile) {
+        const std::optional<platform::FileDetails> details = system.GetFileDetails(path);
+        if (!details) {
+          output.Err("vesk-cli: " + ShownPath(output, Stream::kErr, path) + ": cannot read its details");
+          status = kExitProblem;
+          continue;
+        }
+        output.Out(BodyLine(path, *details));
         continue;
       }
       FileRecord record = Describe(path, system);
       const discovery::FileClass kind = discovery::ClassifyPath(path);
-      // The player's settings belong to a site too, and delete selects them by it.
-      if (kind.kind == discovery::FileKind::kSettings) record.site = kind.site;
       if (!record.size) {
         // Gone since the scan, or no regular file: still listed, as the window would.
-        output.Err("vesk-cli: " + path + ": cannot read its size and time");
+        output.Err("vesk-cli: " + ShownPath(output, Stream::kErr, path) + ": cannot read its size and time");
         status = kExitProblem;
       }
       if (options.format == Format::Json) {
@@ -126,11 +158,16 @@ int RunList(const ListOptions& options, platform::System& system, Output& output
         AppendFileMembers(line, record);
         if (options.allStores) {
           line.append(",");
-          AppendTextMember(line, "store", store);
+          AppendJsonText(line, "store", store);
           line.append(",\"kind\":\"").append(discovery::FileKindName(kind.kind)).append("\"");
         }
         line.append("}\n");
       } else {
+        if (terminal) {  // CSV has no escapes of its own
+          record.path = EscapedPath(record.path);
+          if (record.folder) record.folder = EscapedPath(*record.folder);
+          if (record.site) record.site = EscapedPath(*record.site);
+        }
         AppendCsvRecord(line, record);
         if (options.allStores) {
           line.resize(line.size() - 2);  // before the record's CRLF
@@ -164,7 +201,7 @@ Decoded ReadAndDecode(const std::string& path, Format format, platform::System& 
   const platform::Result read = system.ReadFileHead(path, kMaxDecodedBytes + 1, bytes);
   if (!read.ok()) {
     const std::string why = output.ErrorText(read.error);
-    output.Err("vesk-cli: " + path + ": cannot read: " + why);
+    output.Err("vesk-cli: " + ShownPath(output, Stream::kErr, path) + ": cannot read: " + why);
     result.problems.push_back({0, "cannot read the file: " + why});
     return result;
   }
@@ -197,7 +234,7 @@ void WriteShowJson(Output& output, const Decoded& file) {
     output.Out(head.append("}\n"));
     return;
   }
-  AppendTextMember(head, "name", file.doc->name);
+  AppendJsonText(head, "name", file.doc->name);
   head.append(",\"amf\":").append(std::to_string(file.doc->amf)).append(",\"values\":");
   output.Out(head);
   output.Out(file.valuesOut);
@@ -214,7 +251,7 @@ void WriteShowText(Output& output, const Decoded& file) {
     facts.push_back("AMF" + std::to_string(file.doc->amf));
   }
   if (file.record.size) facts.push_back(std::to_string(*file.record.size) + " bytes");
-  if (file.record.modified) facts.push_back("modified " + UtcText(*file.record.modified));
+  if (file.record.modified) facts.push_back("modified " + base::UtcText(*file.record.modified));
   std::string head = file.record.path + "\n";
   for (std::size_t i = 0; i < facts.size(); ++i) head.append(i == 0 ? "  " : ", ").append(facts[i]);
   if (!facts.empty()) head.append("\n");

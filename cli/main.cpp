@@ -1,18 +1,11 @@
-// vesk-cli: reads the arguments, runs one command, writes its output. Everything else lives in
-// commands.cpp.
+// vesk-cli: the real arguments, streams and system around cli::Run (run.cpp).
 
-#include <CLI/CLI.hpp>
-
-#include <functional>
-#include <map>
-#include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "build_config.h"
-#include "cli/commands.h"
+#include "base/failure.h"
 #include "cli/question.h"
+#include "cli/run.h"
 #include "cli/terminal.h"
 #include "platform/platform.h"
 
@@ -22,139 +15,17 @@
 
 namespace {
 
-using vesk::cli::Format;
-
-std::string VersionText() {
-  return "vesk-cli " + std::to_string(vesk::build::kVersionMajor) + "." + std::to_string(vesk::build::kVersionMinor) +
-         "." + std::to_string(vesk::build::kVersionRevision);
-}
-
-// --all-stores instead of the one root; it cannot be combined with a root of its own.
-void AddAllStores(CLI::App& command, vesk::cli::ListOptions& options) {
-  CLI::Option* allStores =
-      command.add_flag("--all-stores", options.allStores, "Walk every store that stores lists, in its order.");
-  for (const char* other : {"--deeper", "--root"}) {
-    if (CLI::Option* option = command.get_option_no_throw(other)) allStores->excludes(option);
-  }
-}
-
-int Run(std::vector<std::string> arguments) {
+int RunGuarded(const std::vector<std::string>& arguments) {
   vesk::cli::Terminal terminal;
-  vesk::platform::System& system = vesk::platform::Native();
+  vesk::cli::TerminalQuestion question(terminal);
+  return vesk::cli::Run(arguments, vesk::platform::Native(), terminal, question);
+}
 
-  CLI::App app("Lists, shows and deletes Flash cookies (Local Shared Objects, .sol files).", "vesk-cli");
-  app.set_version_flag("--version", VersionText());
-  app.require_subcommand(1);
-  app.footer("Exit status: 0 all files read cleanly, 1 a file could not be read or had a problem, 2 usage error.\n"
-             "delete: 0 every selected file is gone, 1 one survived, 2 usage error or no terminal to ask at.\n"
-             "See vesk-cli(1).");
-
-  vesk::cli::ListOptions list;
-  std::string listFormat = "text";
-  CLI::App* listCommand = app.add_subcommand("list", "List the cookie files, as the window finds them.");
-  listCommand->add_flag("--deeper", list.deeper, "Scan the whole application-data folder, not only the store.");
-  listCommand->add_option("--root", list.roots, "Scan DIR instead (repeatable; in the given order).")
-      ->option_text("DIR")
-      // An empty name would scan from the top of the file system.
-      ->check([](const std::string& dir) { return dir.empty() ? std::string("DIR is empty") : std::string(); })
-      ->expected(1)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  listCommand->add_option("--format", listFormat, "Output format: text (one path a line), json (JSON Lines) or csv.")
-      ->check(CLI::IsMember({"text", "json", "csv"}));
-  AddAllStores(*listCommand, list);
-
-  vesk::cli::StoresOptions stores;
-  std::string storesFormat = "text";
-  CLI::App* storesCommand = app.add_subcommand("stores", "List every store of the plug-in and the browsers found.");
-  storesCommand->add_option("--format", storesFormat, "Output format: text, json (JSON Lines) or csv.")
-      ->check(CLI::IsMember({"text", "json", "csv"}));
-
-  vesk::cli::DeleteOptions remove;
-  std::string deleteFormat = "text";
-  CLI::App* deleteCommand = app.add_subcommand("delete", "Delete the chosen cookie files of the listing.");
-  deleteCommand->add_flag("--deeper", remove.list.deeper, "Scan the whole application-data folder, not only the store.");
-  deleteCommand->add_option("--root", remove.list.roots, "Scan DIR instead (repeatable; in the given order).")
-      ->option_text("DIR")
-      ->expected(1)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  AddAllStores(*deleteCommand, remove.list);
-  CLI::Option* site = deleteCommand->add_option("--site", remove.rules.sites, "Delete the cookies of sites matching PATTERN (repeatable; * and ?, any case).")
-      ->option_text("PATTERN")
-      ->expected(1)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  CLI::Option* all = deleteCommand->add_flag("--all", remove.rules.all, "Delete every cookie listed.");
-  site->excludes(all);
-  deleteCommand->add_option("--keep", remove.rules.keep, "Never touch the sites matching PATTERN (repeatable).")
-      ->option_text("PATTERN")
-      ->expected(1)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  deleteCommand->add_option("--keep-file", remove.keepFiles, "Keep the sites whose patterns FILE holds, one a line.")
-      ->option_text("FILE")
-      ->expected(1)
-      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-  deleteCommand->add_flag("--include-settings", remove.rules.includeSettings,
-                          "Also delete the player's own settings files (this resets its privacy choices).");
-  deleteCommand->add_flag("--dry-run", remove.dryRun, "Print what would be deleted; delete nothing.");
-  deleteCommand->add_flag("--yes", remove.yes, "Delete without asking.");
-  deleteCommand->add_option("--format", deleteFormat, "Output format: text (a result and the path a line) or json (JSON Lines).")
-      ->check(CLI::IsMember({"text", "json"}));
-
-  vesk::cli::ShowOptions show;
-  std::string showFormat = "text";
-  CLI::App* showCommand = app.add_subcommand("show", "Decode and show cookie files.");
-  showCommand->add_option("--format", showFormat, "Output format: text (an indented tree) or json (JSON Lines).")
-      ->check(CLI::IsMember({"text", "json"}));
-  showCommand->add_option("FILE", show.files, "A .sol file.")->required();
-
-  // CLI11 wants the arguments without the program's name, in reverse order.
-  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
-  if (!reversed.empty()) reversed.pop_back();
-  try {
-    app.parse(reversed);
-  } catch (const CLI::ParseError& error) {
-    if (error.get_exit_code() == 0) {  // --help or --version
-      std::ostringstream out, err;
-      app.exit(error, out, err);
-      terminal.Out(out.str());
-      return vesk::cli::kExitClean;
-    }
-    // CLI11 takes an unknown command for a missing one; name it instead.
-    const bool unknownCommand = arguments.size() > 1 && !arguments[1].empty() && arguments[1][0] != '-' &&
-                                std::as_const(app).get_subcommands(std::function<bool(const CLI::App*)>(
-                                    [&](const CLI::App* command) { return command->get_name() == arguments[1]; }))
-                                    .empty();
-    terminal.Err(unknownCommand ? "vesk-cli: unknown command: " + arguments[1]
-                                : std::string("vesk-cli: ") + error.what());
-    std::string usage = vesk::cli::kUsage;
-    usage.pop_back();
-    terminal.Err(usage);
-    return vesk::cli::kExitUsage;
-  }
-
-  static const std::map<std::string, Format> kFormats = {
-      {"text", Format::Text}, {"json", Format::Json}, {"csv", Format::Csv}};
-  if (*listCommand) {
-    list.format = kFormats.at(listFormat);
-    return vesk::cli::RunList(list, system, terminal);
-  }
-  if (*storesCommand) {
-    stores.format = kFormats.at(storesFormat);
-    return vesk::cli::RunStores(stores, system, terminal);
-  }
-  if (*deleteCommand) {
-    if (remove.rules.sites.empty() && !remove.rules.all) {
-      terminal.Err("vesk-cli: delete needs --site PATTERN or --all");
-      std::string usage = vesk::cli::kUsage;
-      usage.pop_back();
-      terminal.Err(usage);
-      return vesk::cli::kExitUsage;
-    }
-    remove.list.format = kFormats.at(deleteFormat);
-    vesk::cli::TerminalQuestion question(terminal);
-    return vesk::cli::RunDelete(remove, system, terminal, question);
-  }
-  show.format = kFormats.at(showFormat);
-  return vesk::cli::RunShow(show, system, terminal);
+// Run catches what a command lets escape; this catches the rest (the arguments' own copies).
+int Failed() {
+  const std::string line = "vesk-cli: " + vesk::base::CurrentExceptionText() + "\n";
+  vesk::cli::WriteStandard(true, line);
+  return 1;
 }
 
 }  // namespace
@@ -162,13 +33,21 @@ int Run(std::vector<std::string> arguments) {
 #ifdef _WIN32
 // The wide arguments: the narrow ones would hold only what the ANSI code page can spell.
 int wmain(int argc, wchar_t** argv) {
-  std::vector<std::string> arguments;
-  for (int i = 0; i < argc; ++i) arguments.push_back(vesk::platform::Utf8(argv[i]));
-  return Run(std::move(arguments));
+  try {
+    std::vector<std::string> arguments;
+    for (int i = 0; i < argc; ++i) arguments.push_back(vesk::platform::Utf8(argv[i]));
+    return RunGuarded(arguments);
+  } catch (...) {
+    return Failed();
+  }
 }
 #else
 int main(int argc, char** argv) {
-  vesk::platform::SetStartName(argv[0]);
-  return Run(std::vector<std::string>(argv, argv + argc));
+  try {
+    vesk::platform::SetStartName(argv[0]);
+    return RunGuarded(std::vector<std::string>(argv, argv + argc));
+  } catch (...) {
+    return Failed();
+  }
 }
 #endif

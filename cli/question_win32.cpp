@@ -1,12 +1,3 @@
-#ifndef UNICODE
-#define UNICODE
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include "cli/question.h"

@@ -25,6 +25,12 @@ void Terminal::Err(std::string_view line) {
   WriteStandard(true, text);
 }
 
+bool Terminal::IsTerminal(Stream stream) {
+  std::optional<bool>& known = stream == Stream::kErr ? errIsTerminal_ : outIsTerminal_;
+  if (!known) known = StandardIsTerminal(stream == Stream::kErr);
+  return *known;
+}
+
 void Terminal::Flush() {
   WriteStandard(false, pending_);
   pending_.clear();

@@ -23,6 +23,8 @@ void WriteAll(int fd, std::string_view bytes) {
 
 void WriteStandard(bool toError, std::string_view bytes) { WriteAll(toError ? STDERR_FILENO : STDOUT_FILENO, bytes); }
 
+bool StandardIsTerminal(bool toError) { return isatty(toError ? STDERR_FILENO : STDOUT_FILENO) == 1; }
+
 std::string Terminal::ErrorText(int error) { return std::strerror(error); }
 
 }  // namespace vesk::cli

@@ -1,12 +1,3 @@
-#ifndef UNICODE
-#define UNICODE
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <algorithm>
@@ -22,8 +13,9 @@ void Write(DWORD which, std::string_view bytes) {
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return;
   DWORD mode = 0;
   if (GetConsoleMode(handle, &mode)) {
-    // A console: the characters themselves, whatever its code page.
-    std::wstring wide = platform::Wide(bytes);
+    // A console: the characters themselves, whatever its code page; an unpaired surrogate of a
+    // name is only shown, as U+FFFD.
+    std::wstring wide = platform::ShownWide(bytes);
     std::wstring_view rest = wide;
     while (!rest.empty()) {
       DWORD written = 0;
@@ -47,6 +39,11 @@ void Write(DWORD which, std::string_view bytes) {
 }  // namespace
 
 void WriteStandard(bool toError, std::string_view bytes) { Write(toError ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE, bytes); }
+
+bool StandardIsTerminal(bool toError) {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(toError ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE), &mode) != 0;
+}
 
 std::string Terminal::ErrorText(int error) {
   wchar_t* buffer = nullptr;

@@ -2,18 +2,10 @@
 
 namespace vesk::cookies {
 
-int DeleteCookieFiles(const std::vector<std::string>& paths, platform::System& system) {
-  int deleted = 0;
-  for (const std::string& path : paths) {
-    // Failures are not reported one by one: the rescan that follows shows what survived.
-    if (system.RemoveFile(path).ok()) ++deleted;
-  }
-  return deleted;
-}
-
 int DeleteCookieFiles(const std::string& root, const std::vector<std::string>& paths, platform::System& system) {
   int deleted = 0;
   for (const std::string& path : paths) {
+    // Failures are not reported one by one: the rescan that follows shows what survived.
     if (DeleteCookieFile(root, path, system).FileIsGone()) ++deleted;
   }
   return deleted;

@@ -9,13 +9,10 @@
 
 namespace vesk::cookies {
 
-// Deletes each named file by its exact path; a file that cannot be deleted (read-only, in use,
-// no access, no regular file or link) is skipped. Returns how many were deleted.
-int DeleteCookieFiles(const std::vector<std::string>& paths, platform::System& system);
-
-// The same below the scan root `root` the paths were listed from, with the guarded rule: a path
-// whose folders no longer lead there from the root without a link is refused. Returns how many
-// are gone afterwards.
+// Deletes each named file by its exact path below the scan root `root` it was listed from, with
+// the guarded rule (System::RemoveFileBelow): a file that cannot be deleted (read-only, in use, no
+// access, no regular file or link, a path whose folders no longer lead there from the root
+// without a link) is skipped. Returns how many are gone afterwards.
 int DeleteCookieFiles(const std::string& root, const std::vector<std::string>& paths, platform::System& system);
 
 // One file below `root` with the guarded rule, and the text vesk-cli prints for its outcome

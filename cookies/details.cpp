@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "base/utf8.h"
+
 namespace vesk::cookies {
 namespace {
 
@@ -14,56 +16,6 @@ constexpr std::array<std::uint16_t, 32> kCp1252High = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 constexpr char32_t kControlMark = 0x00B7;  // MIDDLE DOT
-
-}  // namespace
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-namespace {
-
-// Length of the valid UTF-8 sequence at the start of `s` (1 to 4) and its code point, or 0 when
-// the bytes there are no valid sequence (overlong forms and surrogates included).
-std::size_t DecodeUtf8(std::string_view s, char32_t& c) {
-  const auto b0 = static_cast<unsigned char>(s[0]);
-  std::size_t length;
-  char32_t min;
-  if (b0 < 0x80) {
-    c = b0;
-    return 1;
-  } else if (b0 >= 0xC2 && b0 <= 0xDF) {
-    length = 2, c = b0 & 0x1F, min = 0x80;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    length = 3, c = b0 & 0x0F, min = 0x800;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    length = 4, c = b0 & 0x07, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (s.size() < length) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    if ((b & 0xC0) != 0x80) return 0;
-    c = (c << 6) | (b & 0x3F);
-  }
-  if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-  return length;
-}
 
 bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
@@ -86,10 +38,11 @@ constexpr std::array<ByteClass, 256> kByteClasses = [] {
 struct Utf8Sink {
   std::string& out;
   void Plain(const char* from, const char* to) { out.append(from, to); }
+  // Many marks at a time.
   void Marks(std::size_t count) {
     static const std::string kMarks = [] {
       std::string marks;
-      for (int i = 0; i < 512; ++i) AppendUtf8(marks, kControlMark);
+      for (int i = 0; i < 512; ++i) base::AppendCodePoint(marks, kControlMark);
       return marks;
     }();
     const std::size_t markLength = kMarks.size() / 512;
@@ -99,7 +52,7 @@ struct Utf8Sink {
       count -= now;
     }
   }
-  void Character(char32_t c) { AppendUtf8(out, c); }
+  void Character(char32_t c) { base::AppendCodePoint(out, c); }
 };
 
 // Appends without writing anything twice: the text's room is reserved, not filled beforehand,
@@ -162,7 +115,7 @@ void ShowBytes(std::string_view bytes, Sink& sink) {
       continue;
     }
     char32_t c;
-    std::size_t length = DecodeUtf8(std::string_view(p, static_cast<std::size_t>(end - p)), c);
+    std::size_t length = base::DecodeUtf8(std::string_view(p, static_cast<std::size_t>(end - p)), c);
     if (length == 0) {
       c = b <= 0x9F ? kCp1252High[b - 0x80] : b;
       length = 1;
@@ -183,14 +136,6 @@ Text Shown(std::string_view bytes) {
   return text;
 }
 
-}  // namespace
-
-std::string CookieText(std::string_view bytes) { return Shown<std::string, Utf8Sink>(bytes); }
-
-platform::Utf16String CookieTextUtf16(std::string_view bytes) { return Shown<platform::Utf16String, Utf16Sink>(bytes); }
-
-namespace {
-
 std::optional<std::string> ReadShownBytes(platform::System& system, const std::string& path) {
   // Room for the largest head, mapped only as it is filled, and in huge pages where offered:
   // fresh pages are dear (a page fault each) when a big cookie is read.
@@ -203,34 +148,13 @@ std::optional<std::string> ReadShownBytes(platform::System& system, const std::s
 
 }  // namespace
 
+std::string CookieText(std::string_view bytes) { return Shown<std::string, Utf8Sink>(bytes); }
+
+platform::Utf16String CookieTextUtf16(std::string_view bytes) { return Shown<platform::Utf16String, Utf16Sink>(bytes); }
+
 std::optional<platform::Utf16String> ReadCookieTextUtf16(platform::System& system, const std::string& path) {
   const auto bytes = ReadShownBytes(system, path);
   return bytes ? std::optional(CookieTextUtf16(*bytes)) : std::nullopt;
-}
-
-std::vector<std::string> SplitPath(const std::string& path, char separator) {
-  std::vector<std::string> parts;
-  if (path.empty()) return parts;
-  std::size_t start = 0;
-  while (true) {
-    const auto at = path.find(separator, start);
-    if (at == std::string::npos) {
-      parts.push_back(path.substr(start));
-      return parts;
-    }
-    parts.push_back(path.substr(start, at - start));
-    start = at + 1;
-  }
-}
-
-std::size_t CharacterCount(std::string_view text) {
-  std::size_t count = 0;
-  for (std::size_t i = 0; i < text.size(); ++count) {
-    char32_t c;
-    const std::size_t length = DecodeUtf8(text.substr(i), c);
-    i += length == 0 ? 1 : length;
-  }
-  return count;
 }
 
 }  // namespace vesk::cookies

@@ -1,12 +1,11 @@
 #pragma once
 
-// Reading a cookie file for the text view, and the parts of its path for the detail rows.
+// Reading a cookie file for the text view.
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/platform.h"
 
@@ -14,9 +13,6 @@ namespace vesk::cookies {
 
 // A deeper scan may list any huge file that happens to end in .sol: show only its start.
 inline constexpr std::size_t kMaxShownBytes = std::size_t{16} << 20;
-
-// Appends the code point `c` to `out` in UTF-8.
-void AppendUtf8(std::string& out, char32_t c);
 
 // The text shown for a cookie's bytes; see details.cpp for the rules.
 std::string CookieText(std::string_view bytes);
@@ -27,12 +23,5 @@ platform::Utf16String CookieTextUtf16(std::string_view bytes);
 // The file's text as CookieTextUtf16 gives it, read from at most its first kMaxShownBytes;
 // nullopt when it cannot be read (gone, no regular file, no access).
 std::optional<platform::Utf16String> ReadCookieTextUtf16(platform::System& system, const std::string& path);
-
-// The path split at every separator; empty parts count, an empty path gives no parts.
-std::vector<std::string> SplitPath(const std::string& path, char separator);
-
-// Number of characters (code points) of UTF-8 text; a byte that starts no valid sequence
-// counts as one character.
-std::size_t CharacterCount(std::string_view text);
 
 }  // namespace vesk::cookies

@@ -59,8 +59,9 @@ std::vector<std::size_t> SelectFiles(const std::vector<ListedFile>& listing, con
   for (std::size_t i = 0; i < listing.size(); ++i) {
     const ListedFile& file = listing[i];
     if (file.kind == discovery::FileKind::kSettings && !rules.includeSettings) continue;
-    if (MatchesAny(rules.keep, file.site)) continue;
-    if (rules.all || MatchesAny(rules.sites, file.site)) chosen.push_back(i);
+    const std::string site = file.site.value_or("");
+    if (MatchesAny(rules.keep, site)) continue;
+    if (rules.all || MatchesAny(rules.sites, site)) chosen.push_back(i);
   }
   return chosen;
 }

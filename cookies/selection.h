@@ -4,6 +4,7 @@
 // settings files left alone unless asked for.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,7 +28,7 @@ struct ListedFile {
   std::string root;
   std::string path;
   discovery::FileKind kind = discovery::FileKind::kCookie;
-  std::string site;
+  std::optional<std::string> site;  // as ClassifyPath gives it; patterns see a missing one as ""
 };
 
 struct SelectionRules {

@@ -23,4 +23,10 @@ std::vector<std::string> CookiePaths(const EntryList& entries) {
   return paths;
 }
 
+std::vector<std::string> ScanCookiePaths(const std::string& root, platform::System& system) {
+  EntryList entries(1);
+  ScanFolder(root, kScanPattern, entries, system);
+  return CookiePaths(entries);
+}
+
 }  // namespace vesk::discovery

@@ -17,4 +17,7 @@ bool IsCookiePath(std::string_view path);
 // removed, so a name with leading or trailing blanks keeps them and still names its file.
 std::vector<std::string> CookiePaths(const EntryList& entries);
 
+// The cookie files below `root`, in scan order: ScanFolder, then CookiePaths.
+std::vector<std::string> ScanCookiePaths(const std::string& root, platform::System& system);
+
 }  // namespace vesk::discovery

@@ -413,7 +413,7 @@ class Walk {
 void ScanFolder(std::string path, const std::string& pattern, EntryList& list, platform::System& system,
                 const ScanOptions& options) {
   if (list.empty() || !list.back().empty()) list.push_back({});
-  if (path.empty() || path.back() != platform::kSeparator) path += platform::kSeparator;
+  path = platform::ProperPath(std::move(path));
   auto root = system.OpenFolder(path, pattern);
   if (!root) return;
   list.pop_back();  // the spare slot, put back after the entries

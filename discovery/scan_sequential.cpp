@@ -11,7 +11,7 @@ namespace vesk::discovery {
 void ScanFolderSequential(std::string path, const std::string& pattern, EntryList& list,
                           platform::System& system) {
   if (list.empty() || !list.back().empty()) list.push_back({});
-  if (path.empty() || path.back() != platform::kSeparator) path += platform::kSeparator;
+  path = platform::ProperPath(std::move(path));
 
   struct Level {
     std::unique_ptr<platform::Folder> folder;

@@ -25,18 +25,13 @@ AppData Locate(platform::System& system) {
   // Without APPDATA (the usual case off Windows) the player kept its store in the home folder.
   if (appData.empty()) {
     const std::string home = system.GetEnv("HOME");
-    if (!home.empty()) return {ProperPath(home), kHomeStoreSuffix};
+    if (!home.empty()) return {platform::ProperPath(home), kHomeStoreSuffix};
   }
 #endif
-  return {ProperPath(appData), kStoreSuffix};
+  return {platform::ProperPath(appData), kStoreSuffix};
 }
 
 }  // namespace
-
-std::string ProperPath(const std::string& path) {
-  if (!path.empty() && path.back() == platform::kSeparator) return path;
-  return path + platform::kSeparator;
-}
 
 std::string AppDataFolder(platform::System& system) { return Locate(system).folder; }
 

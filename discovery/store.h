@@ -9,9 +9,6 @@
 
 namespace vesk::discovery {
 
-// `path` with one separator appended unless it already ends with one; "" gives the separator.
-std::string ProperPath(const std::string& path);
-
 // The application-data folder, ending with the separator. On POSIX without APPDATA it is the
 // home folder; with neither set it is the bare separator.
 std::string AppDataFolder(platform::System& system);

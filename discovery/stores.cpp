@@ -54,8 +54,11 @@ std::string Native(std::string path) {
   return path;
 }
 
+// A folder that cannot be read is still there: it is listed, and reading it is left to fail
+// where it can be said.
 bool FolderExists(const std::string& folder, platform::System& system) {
-  return system.OpenFolder(folder, "*.*") != nullptr;
+  const platform::Result check = system.CheckFolder(folder);
+  return check.ok() || !platform::IsNotFound(check.error);
 }
 
 // Where the browsers keep their data. Chromium on Linux follows XDG_CONFIG_HOME when it is an
@@ -63,17 +66,17 @@ bool FolderExists(const std::string& folder, platform::System& system) {
 std::string BrowserBase(const Browser& browser, platform::System& system) {
 #ifdef _WIN32
   const std::string base = system.GetEnv(browser.profiles ? "LOCALAPPDATA" : "APPDATA");
-  return base.empty() ? std::string() : ProperPath(base);
+  return base.empty() ? std::string() : platform::ProperPath(base);
 #elif defined(__APPLE__)
   (void)browser;
   const std::string home = system.GetEnv("HOME");
-  return home.empty() ? std::string() : ProperPath(home) + "Library/Application Support/";
+  return home.empty() ? std::string() : platform::ProperPath(home) + "Library/Application Support/";
 #else
   (void)browser;
   const std::string xdg = system.GetEnv("XDG_CONFIG_HOME");
-  if (!xdg.empty() && xdg.front() == '/') return ProperPath(xdg);
+  if (!xdg.empty() && xdg.front() == '/') return platform::ProperPath(xdg);
   const std::string home = system.GetEnv("HOME");
-  return home.empty() ? std::string() : ProperPath(home) + ".config/";
+  return home.empty() ? std::string() : platform::ProperPath(home) + ".config/";
 #endif
 }
 
@@ -116,15 +119,106 @@ std::vector<std::string> ProfileFolders(const std::string& userData, platform::S
   return names;
 }
 
+[[maybe_unused]] std::string Home(platform::System& system) {
+  const std::string home = system.GetEnv("HOME");
+  return home.empty() ? std::string() : platform::ProperPath(home);
+}
+
+// The folders that hold AIR applications' folders, each "<application id>/Local Store/".
+std::vector<std::pair<std::string, std::string>> AirParents(platform::System& system) {
+#ifdef _WIN32
+  const std::string appData = system.GetEnv("APPDATA");
+  if (appData.empty()) return {};
+  return {{platform::ProperPath(appData), ""}};
+#elif defined(__APPLE__)
+  const std::string home = Home(system);
+  if (home.empty()) return {};
+  return {{home + "Library/Preferences/", ""}, {home + "Library/Application Support/", " (Application Support)"}};
+#else
+  const std::string home = Home(system);
+  if (home.empty()) return {};
+  return {{home + ".appdata/", ""}};
+#endif
+}
+
+void AddAirStores(platform::System& system, std::vector<Store>& stores) {
+  const std::string localStore = Native("Local Store/");
+  for (const auto& [parent, suffix] : AirParents(system)) {
+    std::vector<std::string> names;
+    if (const std::unique_ptr<platform::Folder> folder = system.OpenFolder(parent, "*.*")) {
+      platform::FolderEntry entry;
+      while (folder->Next(entry)) {
+        // As with profiles: a linked folder could lead anywhere.
+        if (entry.isDirectory && !entry.isLink && entry.name != "." && entry.name != "..") names.push_back(entry.name);
+      }
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+      const std::string store = parent + name + kSep + localStore;
+      if (FolderExists(store + "#SharedObjects" + kSep, system)) {
+        stores.push_back({"air/" + name + suffix, "", "", store, StoreKind::kAir});
+      }
+    }
+  }
+}
+
+void AddRuffleStores(platform::System& system, std::vector<Store>& stores) {
+  std::vector<std::pair<std::string, std::string>> folders = {{"ruffle/native", RuffleFolder(system)}};
+#if !defined(_WIN32) && !defined(__APPLE__)
+  const std::string home = Home(system);
+  if (!home.empty()) folders.push_back({"ruffle/flatpak", home + ".var/app/rs.ruffle.Ruffle/data/ruffle/"});
+#endif
+  for (const auto& [name, folder] : folders) {
+    if (!folder.empty() && FolderExists(folder + "SharedObjects" + kSep, system)) {
+      stores.push_back({name, "", "", folder, StoreKind::kRuffle});
+    }
+  }
+}
+
 }  // namespace
+
+const char* StoreKindName(StoreKind kind) {
+  switch (kind) {
+    case StoreKind::kPlugIn:
+      return "plug-in";
+    case StoreKind::kBrowser:
+      return "browser";
+    case StoreKind::kRuffle:
+      return "ruffle";
+    case StoreKind::kAir:
+      return "air";
+  }
+  return "";
+}
+
+std::string PlugInFolder(platform::System& system) {
+  std::string plugIn = StandardRoot(system);
+  plugIn.pop_back();
+  plugIn.erase(plugIn.find_last_of(kSep) + 1);
+  return plugIn;
+}
+
+std::string RuffleFolder(platform::System& system) {
+#ifdef _WIN32
+  const std::string local = system.GetEnv("LOCALAPPDATA");
+  return local.empty() ? std::string() : platform::ProperPath(local) + "ruffle\\";
+#elif defined(__APPLE__)
+  const std::string home = Home(system);
+  return home.empty() ? std::string() : home + "Library/Application Support/ruffle/";
+#else
+  // Ruffle follows XDG_DATA_HOME when it is an absolute path.
+  const std::string xdg = system.GetEnv("XDG_DATA_HOME");
+  if (!xdg.empty() && xdg.front() == '/') return platform::ProperPath(xdg) + "ruffle/";
+  const std::string home = Home(system);
+  return home.empty() ? std::string() : home + ".local/share/ruffle/";
+#endif
+}
 
 std::vector<Store> FindStores(platform::System& system) {
   std::vector<Store> stores;
   // The folder that holds the window's "#SharedObjects" root.
-  std::string plugIn = StandardRoot(system);
-  plugIn.pop_back();
-  plugIn.erase(plugIn.find_last_of(kSep) + 1);
-  if (plugIn.size() > 1 && FolderExists(plugIn, system)) stores.push_back({"plug-in", "", "", plugIn});
+  const std::string plugIn = PlugInFolder(system);
+  if (plugIn.size() > 1 && FolderExists(plugIn, system)) stores.push_back({"plug-in", "", "", plugIn, StoreKind::kPlugIn});
 
   for (const Browser& browser : kBrowsers) {
     const std::string base = BrowserBase(browser, system);
@@ -132,16 +226,18 @@ std::vector<Store> FindStores(platform::System& system) {
     const std::string home = base + Native(browser.folder) + kSep;
     if (!browser.profiles) {
       const std::string folder = home + Native(kPepperStore) + kSep;
-      if (FolderExists(folder, system)) stores.push_back({browser.key, browser.name, "", folder});
+      if (FolderExists(folder, system)) stores.push_back({browser.key, browser.name, "", folder, StoreKind::kBrowser});
       continue;
     }
     for (const std::string& profile : ProfileFolders(home, system)) {
       const std::string folder = home + profile + kSep + Native(kPepperStore) + kSep;
       if (FolderExists(folder, system)) {
-        stores.push_back({std::string(browser.key) + "/" + profile, browser.name, profile, folder});
+        stores.push_back({std::string(browser.key) + "/" + profile, browser.name, profile, folder, StoreKind::kBrowser});
       }
     }
   }
+  AddRuffleStores(system, stores);
+  AddAirStores(system, stores);
   return stores;
 }
 

@@ -6,13 +6,35 @@ namespace vesk::platform {
 
 void FreeLargeBlock::operator()(char* block) const { std::free(block); }
 
-std::string BaseNameWithoutExtension(const std::string& path) {
+bool IsSeparator(char c) {
 #ifdef _WIN32
-  const auto slash = path.find_last_of("\\/");
+  return c == '\\' || c == '/';
 #else
-  const auto slash = path.find_last_of('/');
+  return c == kSeparator;
 #endif
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::vector<std::string_view> SplitPath(std::string_view path) {
+  std::vector<std::string_view> parts;
+  if (path.empty()) return parts;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= path.size(); ++i) {
+    if (i == path.size() || IsSeparator(path[i])) {
+      parts.push_back(path.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  return parts;
+}
+
+std::string ProperPath(std::string path) {
+  if (path.empty() || !IsSeparator(path.back())) path += kSeparator;
+  return path;
+}
+
+std::string BaseNameWithoutExtension(const std::string& path) {
+  const std::vector<std::string_view> parts = SplitPath(path);
+  std::string name = parts.empty() ? std::string() : std::string(parts.back());
   // A leading dot names a hidden file rather than starting an extension.
   const auto dot = name.find_last_of('.');
   if (dot != std::string::npos && dot > 0) name.erase(dot);
@@ -20,26 +42,17 @@ std::string BaseNameWithoutExtension(const std::string& path) {
 }
 
 std::optional<PathBelow> SplitBelow(const std::string& root, const std::string& path) {
-  std::string prefix = root;
-  if (prefix.empty() || prefix.back() != kSeparator) prefix += kSeparator;
+  const std::string prefix = ProperPath(root);
   if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
+  std::vector<std::string_view> parts = SplitPath(std::string_view(path).substr(prefix.size()));
   PathBelow below;
-  std::size_t start = prefix.size();
-  while (true) {
-#ifdef _WIN32
-    const std::size_t end = path.find_first_of("\\/", start);
-#else
-    const std::size_t end = path.find(kSeparator, start);
-#endif
-    std::string part = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  for (const std::string_view part : parts) {
     if (part.empty() || part == "." || part == "..") return std::nullopt;
-    if (end == std::string::npos) {
-      below.file = std::move(part);
-      return below;
-    }
-    below.folders.push_back(std::move(part));
-    start = end + 1;
   }
+  below.file = parts.back();
+  parts.pop_back();
+  below.folders.assign(parts.begin(), parts.end());
+  return below;
 }
 
 }  // namespace vesk::platform

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vesk::platform {
@@ -82,6 +83,58 @@ struct RemoveResult {
   bool FileIsGone() const { return outcome == Removal::kDeleted || outcome == Removal::kGone; }
 };
 
+// Everything the system tells about one entry, for a timeline. Times are seconds since
+// 1970-01-01 UTC; nullopt where the system keeps none.
+struct FileDetails {
+  enum class Type { kFile, kFolder, kLink, kOther };
+  Type type = Type::kOther;
+  std::uint64_t node = 0;  // inode, or the NTFS file index
+  std::uint32_t mode = 0;  // permission bits (07777); on Windows derived from the read-only flag
+  std::uint32_t uid = 0, gid = 0;
+  std::int64_t size = 0;
+  std::optional<std::int64_t> accessed, modified, changed, created;
+};
+
+// Platform-neutral failures of the target-side operations below; positive codes are the
+// operating system's own.
+inline constexpr int kErrorExists = -1;        // the name is taken
+inline constexpr int kErrorLinkInTheWay = -2;  // a link (or junction) stands where a folder or file was to be
+inline constexpr int kErrorNotAFolder = -3;    // something other than a folder stands where a folder was to be
+inline constexpr int kErrorNotAFile = -4;      // something other than a regular file stands at the name
+
+// A new file being written; removed by nobody: the caller removes it by name when it gives up.
+class NewFile {
+ public:
+  virtual ~NewFile() = default;
+  // Appends all of `bytes`.
+  virtual Result Write(const std::string& bytes) = 0;
+  // Flushes the file to the disk and closes it; nothing may be written afterwards.
+  virtual Result Finish() = 0;
+};
+
+// A folder opened for writing into, reached from its base one name at a time without following
+// any link; closed when destroyed. While it is open its path cannot be swapped for a link under
+// the operations below, which all work relative to it.
+class TargetFolder {
+ public:
+  virtual ~TargetFolder() = default;
+  // The subfolder `name`, created when it is missing. A link or anything but a folder at the name
+  // is refused (kErrorLinkInTheWay, kErrorNotAFolder).
+  virtual Result OpenOrCreateChild(const std::string& name, std::unique_ptr<TargetFolder>& child) = 0;
+  // What stands at `name`, without following a link: nullopt when nothing does (or `error` says
+  // why it could not be looked at).
+  virtual std::optional<FileDetails::Type> Look(const std::string& name, Result& error) = 0;
+  // Creates the new file `name`, which must not exist yet (kErrorExists).
+  virtual Result CreateFile(const std::string& name, std::unique_ptr<NewFile>& file) = 0;
+  // Reads at most `maxBytes` of the regular file `name` (a link is refused).
+  virtual Result ReadFile(const std::string& name, std::size_t maxBytes, std::string& bytes) = 0;
+  // Renames `from` to `to` within this folder, never replacing anything at `to` (kErrorExists),
+  // and makes the rename durable.
+  virtual Result MoveNoReplace(const std::string& from, const std::string& to) = 0;
+  // Removes the file (or link) `name`.
+  virtual Result Remove(const std::string& name) = 0;
+};
+
 struct Version {
   int major = 0;
   int minor = 0;
@@ -114,15 +167,27 @@ class System {
   // file.
   virtual std::optional<FileStatus> GetFileStatus(const std::string& path) = 0;
 
-  // Deletes exactly the named file: no wildcards, never a folder; a link is removed, not its
-  // target. A read-only file is refused. A file already gone counts as deleted.
-  virtual Result RemoveFile(const std::string& path) = 0;
+  // Whether `folder` can be listed: success, or the system's reason. IsNotFound tells a folder
+  // that is not there from one that cannot be read.
+  virtual Result CheckFolder(const std::string& folder) = 0;
 
-  // RemoveFile's rule, guarded against folders swapped for links after the scan: `path` must lie
-  // below `root` (a scan root, ending with the separator), and it is reached from the root one
-  // folder at a time without following any link, then removed relative to its holding folder.
-  // The root itself is opened as the scan opened it.
+  // The one delete rule. Deletes exactly the named file: no wildcards, never a folder; a link is
+  // removed, not its target; a read-only file is refused. Guarded against folders swapped for
+  // links after the scan: `path` must lie below `root` (a scan root), and it is reached from the
+  // root one folder at a time without following any link, then removed relative to its holding
+  // folder. The root itself is opened as the scan opened it. kGone only when the holding folder
+  // was opened and the name is not in it; a root or folder on the way that cannot be opened
+  // (missing included) is a kSystemError with its reason.
   virtual RemoveResult RemoveFileBelow(const std::string& root, const std::string& path) = 0;
+
+  // Everything the system tells about the entry at `path` without following a final link; nullopt
+  // when it has gone.
+  virtual std::optional<FileDetails> GetFileDetails(const std::string& path) = 0;
+
+  // The folder `folder` opened for writing into, created first when it is missing (its parent
+  // must exist). Like the root of a delete it is opened as named, links included; nothing below
+  // it will be.
+  virtual Result OpenTargetBase(const std::string& folder, std::unique_ptr<TargetFolder>& base) = 0;
 
   // The name the program was started under, without folder and extension.
   virtual std::string ExecutableName() = 0;
@@ -184,6 +249,19 @@ unsigned UsableProcessors();
 // 512-byte blocks the process has read from storage so far, not from the cache, where the
 // system counts them: tells a cold cache from a warm one.
 std::optional<std::uint64_t> BlocksRead();
+
+// True when `error` (a Result's code) says that nothing, or no folder, is at the path.
+bool IsNotFound(int error);
+
+// True for the separator; on Windows for "/" as well, which paths typed there may use.
+bool IsSeparator(char c);
+
+// The parts of `path` between separators. Empty parts count ("/a//b" gives "", "a", "", "b"); an
+// empty path gives none.
+std::vector<std::string_view> SplitPath(std::string_view path);
+
+// `path` with the separator appended unless it already ends with one; "" gives the separator.
+std::string ProperPath(std::string path);
 
 // Base name of a path without its extension (the part from the last dot of the base name, unless
 // that dot begins the name).

@@ -1,7 +1,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sched.h>
+#include <stdio.h>  // renameat2's flags
 #include <sys/mman.h>
+#include <sys/syscall.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,7 +18,7 @@
 #include <new>
 #include <thread>
 
-#include "build_config.h"
+#include "base/build_config.h"
 #include "platform/platform.h"
 #include "platform/posix_folder.h"
 
@@ -75,6 +77,174 @@ std::string& StartName() {
   static std::string name = "vesk";
   return name;
 }
+
+// A descriptor closed when it goes out of scope.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int Get() const { return fd_; }
+  int Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+FileDetails::Type TypeOf(mode_t mode) {
+  if (S_ISREG(mode)) return FileDetails::Type::kFile;
+  if (S_ISDIR(mode)) return FileDetails::Type::kFolder;
+  if (S_ISLNK(mode)) return FileDetails::Type::kLink;
+  return FileDetails::Type::kOther;
+}
+
+Result WriteAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t wrote = write(fd, data, size);
+    if (wrote < 0) {
+      if (errno == EINTR) continue;
+      return {errno};
+    }
+    data += wrote;
+    size -= static_cast<std::size_t>(wrote);
+  }
+  return {};
+}
+
+class PosixNewFile final : public NewFile {
+ public:
+  explicit PosixNewFile(int fd) : fd_(fd) {}
+  ~PosixNewFile() override {
+    if (fd_ >= 0) close(fd_);
+  }
+  PosixNewFile(const PosixNewFile&) = delete;
+  PosixNewFile& operator=(const PosixNewFile&) = delete;
+
+  Result Write(const std::string& bytes) override {
+    if (fd_ < 0) return {EBADF};
+    return WriteAll(fd_, bytes.data(), bytes.size());
+  }
+
+  Result Finish() override {
+    if (fd_ < 0) return {EBADF};
+    // A full disk may show only here, on file systems that allocate late.
+    const int synced = fsync(fd_) == 0 ? 0 : errno;
+    const int closed = close(fd_) == 0 ? 0 : errno;
+    fd_ = -1;
+    return {synced != 0 ? synced : closed};
+  }
+
+ private:
+  int fd_;
+};
+
+class PosixTargetFolder final : public TargetFolder {
+ public:
+  explicit PosixTargetFolder(int fd) : fd_(fd) {}
+  ~PosixTargetFolder() override { close(fd_); }
+  PosixTargetFolder(const PosixTargetFolder&) = delete;
+  PosixTargetFolder& operator=(const PosixTargetFolder&) = delete;
+
+  Result OpenOrCreateChild(const std::string& name, std::unique_ptr<TargetFolder>& child) override {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      const int fd = openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (fd >= 0) {
+        child = std::make_unique<PosixTargetFolder>(fd);
+        return {};
+      }
+      const int error = errno;
+      if (error != ENOENT) return {Refusal(name, error)};
+      // Someone else may create it meanwhile: then it is opened as it is.
+      if (mkdirat(fd_, name.c_str(), 0777) != 0 && errno != EEXIST) return {errno};
+    }
+    return {ENOENT};
+  }
+
+  std::optional<FileDetails::Type> Look(const std::string& name, Result& error) override {
+    error = {};
+    struct stat st {};
+    if (fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return TypeOf(st.st_mode);
+    if (errno != ENOENT) error = {errno};
+    return std::nullopt;
+  }
+
+  Result CreateFile(const std::string& name, std::unique_ptr<NewFile>& file) override {
+    const int fd = openat(fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return {errno == EEXIST ? kErrorExists : errno};
+    file = std::make_unique<PosixNewFile>(fd);
+    return {};
+  }
+
+  Result ReadFile(const std::string& name, std::size_t maxBytes, std::string& bytes) override {
+    bytes.clear();
+    Descriptor fd(openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.Get() < 0) return {errno == ELOOP ? kErrorLinkInTheWay : errno};
+    struct stat st {};
+    if (fstat(fd.Get(), &st) != 0) return {errno};
+    if (!S_ISREG(st.st_mode)) return {kErrorNotAFile};
+    bytes.resize(std::min(maxBytes, static_cast<std::size_t>(st.st_size) + 1));
+    std::size_t have = 0;
+    while (have < bytes.size()) {
+      const ssize_t got = read(fd.Get(), bytes.data() + have, bytes.size() - have);
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        return {errno};
+      }
+      if (got == 0) break;
+      have += static_cast<std::size_t>(got);
+    }
+    bytes.resize(have);
+    return {};
+  }
+
+  Result MoveNoReplace(const std::string& from, const std::string& to) override {
+    int error = 0;
+#if defined(SYS_renameat2) && defined(RENAME_NOREPLACE)
+    if (syscall(SYS_renameat2, fd_, from.c_str(), fd_, to.c_str(), RENAME_NOREPLACE) == 0) return Durable();
+    error = errno;
+    if (error != EINVAL && error != ENOSYS && error != EOPNOTSUPP) return {error == EEXIST ? kErrorExists : error};
+#endif
+    // Without renameat2: a hard link fails on an existing name as well, then the old name goes.
+    if (linkat(fd_, from.c_str(), fd_, to.c_str(), 0) != 0) {
+      error = errno;
+      return {error == EEXIST ? kErrorExists : error};
+    }
+    if (unlinkat(fd_, from.c_str(), 0) != 0) return {errno};
+    return Durable();
+  }
+
+  Result Remove(const std::string& name) override {
+    if (unlinkat(fd_, name.c_str(), 0) != 0) return {errno};
+    return {};
+  }
+
+ private:
+  // What refused opening the folder `name`: a link, or something else in its place.
+  int Refusal(const std::string& name, int error) const {
+    if (error == ELOOP || error == EMLINK) return kErrorLinkInTheWay;
+    if (error == ENOTDIR) {
+      struct stat st {};
+      if (fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) return kErrorLinkInTheWay;
+      return kErrorNotAFolder;
+    }
+    return error;
+  }
+
+  // The new name is on disk once the folder is flushed.
+  Result Durable() {
+    if (fsync(fd_) != 0 && errno != EINVAL) return {errno};
+    return {};
+  }
+
+  int fd_;
+};
 
 class PosixSystem final : public System {
  public:
@@ -147,15 +317,12 @@ class PosixSystem final : public System {
     return FileStatus{static_cast<std::int64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtime)};
   }
 
-  Result RemoveFile(const std::string& path) override {
-    struct stat st {};
-    if (lstat(path.c_str(), &st) != 0) return {errno == ENOENT ? 0 : errno};
-    if (S_ISLNK(st.st_mode)) return Unlink(path);
-    if (!S_ISREG(st.st_mode)) return {S_ISDIR(st.st_mode) ? EISDIR : EINVAL};
-    // A file without any write bit is read-only, as on Windows, whoever runs the program:
-    // users protect a cookie that way.
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return {EACCES};
-    return Unlink(path);
+  Result CheckFolder(const std::string& folder) override {
+    if (folder.empty()) return {ENOENT};
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return {errno};
+    close(fd);
+    return {};
   }
 
   RemoveResult RemoveFileBelow(const std::string& root, const std::string& path) override {
@@ -163,17 +330,59 @@ class PosixSystem final : public System {
     if (!below) return {Removal::kPathChanged};
     // The root as the scan opened it; every folder below it by name, refusing links.
     int folder = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0) return Missing(errno);
+    if (folder < 0) return {Removal::kSystemError, errno};
     for (const std::string& name : below->folders) {
       const int child = openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
       const int error = errno;
       close(folder);
-      if (child < 0) return Missing(error);
+      if (child < 0) return OnTheWay(error);
       folder = child;
     }
     const RemoveResult result = RemoveIn(folder, below->file);
     close(folder);
     return result;
+  }
+
+  std::optional<FileDetails> GetFileDetails(const std::string& path) override {
+    FileDetails details;
+#if defined(STATX_BTIME)
+    struct statx sx {};
+    if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &sx) == 0) {
+      details.type = TypeOf(sx.stx_mode);
+      details.node = sx.stx_ino;
+      details.mode = sx.stx_mode & 07777;
+      details.uid = sx.stx_uid;
+      details.gid = sx.stx_gid;
+      details.size = static_cast<std::int64_t>(sx.stx_size);
+      if (sx.stx_mask & STATX_ATIME) details.accessed = sx.stx_atime.tv_sec;
+      if (sx.stx_mask & STATX_MTIME) details.modified = sx.stx_mtime.tv_sec;
+      if (sx.stx_mask & STATX_CTIME) details.changed = sx.stx_ctime.tv_sec;
+      if (sx.stx_mask & STATX_BTIME) details.created = sx.stx_btime.tv_sec;
+      return details;
+    }
+    if (errno != ENOSYS) return std::nullopt;
+#endif
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) return std::nullopt;
+    details.type = TypeOf(st.st_mode);
+    details.node = static_cast<std::uint64_t>(st.st_ino);
+    details.mode = static_cast<std::uint32_t>(st.st_mode & 07777);
+    details.uid = static_cast<std::uint32_t>(st.st_uid);
+    details.gid = static_cast<std::uint32_t>(st.st_gid);
+    details.size = static_cast<std::int64_t>(st.st_size);
+    details.accessed = static_cast<std::int64_t>(st.st_atime);
+    details.modified = static_cast<std::int64_t>(st.st_mtime);
+    details.changed = static_cast<std::int64_t>(st.st_ctime);
+    return details;
+  }
+
+  Result OpenTargetBase(const std::string& folder, std::unique_ptr<TargetFolder>& base) override {
+    if (folder.empty()) return {ENOENT};
+    if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) return {errno};
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return {errno == ENOTDIR ? kErrorNotAFolder : errno};
+    base = std::make_unique<PosixTargetFolder>(fd);
+    return {};
   }
 
   std::string ExecutableName() override { return BaseNameWithoutExtension(StartName()); }
@@ -183,10 +392,10 @@ class PosixSystem final : public System {
   }
 
  private:
-  // A folder on the way that cannot be opened: gone means the file is gone with it; a link
-  // (ELOOP, or EMLINK on the BSDs) or something that is no longer a folder means the path changed.
-  static RemoveResult Missing(int error) {
-    if (error == ENOENT) return {Removal::kGone};
+  // A folder on the way that cannot be opened: a link (ELOOP, or EMLINK on the BSDs) or something
+  // that is no longer a folder means the path changed. A missing one is a failure, not "gone":
+  // the file's own folder was never looked into.
+  static RemoveResult OnTheWay(int error) {
     if (error == ELOOP || error == EMLINK || error == ENOTDIR) return {Removal::kPathChanged};
     return {Removal::kSystemError, error};
   }
@@ -199,6 +408,8 @@ class PosixSystem final : public System {
     }
     if (!S_ISLNK(st.st_mode)) {
       if (!S_ISREG(st.st_mode)) return {Removal::kNotRegularFile};
+      // A file without any write bit is read-only, as on Windows, whoever runs the program:
+      // users protect a cookie that way.
       if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return {Removal::kReadOnly};
     }
     // Without AT_REMOVEDIR a folder put in its place meanwhile is refused by the system.
@@ -213,11 +424,6 @@ class PosixSystem final : public System {
     }
     return {Removal::kSystemError, error};
   }
-
-  static Result Unlink(const std::string& path) {
-    if (unlink(path.c_str()) == 0 || errno == ENOENT) return {};
-    return {errno};
-  }
 };
 
 }  // namespace
@@ -228,6 +434,8 @@ System& Native() {
 }
 
 void SetStartName(const std::string& argv0) { StartName() = argv0; }
+
+bool IsNotFound(int error) { return error == ENOENT || error == ENOTDIR; }
 
 constexpr std::size_t kHugePage = 2 * 1024 * 1024;
 

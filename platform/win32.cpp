@@ -1,16 +1,7 @@
-// The operating system on Windows, through the wide (UTF-16) API. Paths stay UTF-8 inside the
-// program and are converted only at the call, so names outside the ANSI code page keep their
-// characters.
+// The operating system on Windows, through the wide (UTF-16) API. Paths stay WTF-8 inside the
+// program (UTF-8 unless a name holds an unpaired surrogate) and are converted only at the call, so
+// names outside the ANSI code page keep their characters and every name NTFS allows comes back.
 
-#ifndef UNICODE
-#define UNICODE
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 #include <winternl.h>
 
@@ -22,112 +13,26 @@
 #include <optional>
 #include <vector>
 
-#include "build_config.h"
+#include "base/build_config.h"
+#include "base/wtf8.h"
 #include "platform/platform.h"
 #include "platform/utf16.h"
 
 namespace vesk::platform {
 
-namespace {
-
-// Valid UTF-8 in one pass of our own: the system's conversion is several times slower on long
-// non-ASCII text (a cookie's 16 MiB of control marks took 140 ms under Wine). Empty when the
-// text holds an invalid sequence, which is left to the system's rules.
-std::optional<std::wstring> WideFromValidUtf8(std::string_view text) {
-  // One UTF-16 unit per byte that is no continuation byte (10xxxxxx), two for a four-byte
-  // sequence (11110xxx); eight bytes at a time.
-  constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
-  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* const end = in + text.size();
-  std::size_t units = text.size();
-  const unsigned char* at = in;
-  for (; end - at >= 8; at += 8) {
-    std::uint64_t w;
-    std::memcpy(&w, at, 8);
-    if ((w & kHigh) == 0) continue;
-    units -= static_cast<std::size_t>(__builtin_popcountll(w & ~(w << 1) & kHigh));
-    units += static_cast<std::size_t>(__builtin_popcountll(w & (w << 1) & (w << 2) & (w << 3) & kHigh));
-  }
-  for (; at < end; ++at) {
-    units -= (*at & 0xC0) == 0x80 ? 1 : 0;
-    units += *at >= 0xF0 ? 1 : 0;
-  }
-  std::wstring wide(units, L'\0');
-  wchar_t* out = wide.data();
-  wchar_t* const outEnd = out + units;
-  while (in < end) {
-    if (end - in >= 8 && outEnd - out >= 8) {
-      std::uint64_t w;
-      std::memcpy(&w, in, 8);
-      if ((w & kHigh) == 0) {  // a run of ASCII
-        for (int i = 0; i < 8; ++i) out[i] = static_cast<wchar_t>(in[i]);
-        in += 8;
-        out += 8;
-        continue;
-      }
-    }
-    const unsigned char b0 = *in;
-    if (b0 < 0x80) {
-      *out++ = static_cast<wchar_t>(b0);
-      ++in;
-      continue;
-    }
-    if (b0 >= 0xC2 && b0 <= 0xDF && end - in >= 2 && (in[1] & 0xC0) == 0x80 && out < outEnd) {
-      *out++ = static_cast<wchar_t>(((b0 & 0x1F) << 6) | (in[1] & 0x3F));
-      in += 2;
-      continue;
-    }
-    int length;
-    char32_t c;
-    char32_t min;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-      length = 2, c = b0 & 0x1F, min = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-      length = 3, c = b0 & 0x0F, min = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-      length = 4, c = b0 & 0x07, min = 0x10000;
-    } else {
-      return std::nullopt;
-    }
-    if (end - in < length) return std::nullopt;
-    for (int i = 1; i < length; ++i) {
-      if ((in[i] & 0xC0) != 0x80) return std::nullopt;
-      c = (c << 6) | (in[i] & 0x3F);
-    }
-    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
-    if (c >= 0x10000) {
-      if (outEnd - out < 2) return std::nullopt;
-      *out++ = static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));
-      *out++ = static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      if (out == outEnd) return std::nullopt;
-      *out++ = static_cast<wchar_t>(c);
-    }
-    in += length;
-  }
-  if (out != outEnd) return std::nullopt;
-  return wide;
-}
-
-}  // namespace
-
+// Through WTF-8, so that a name holding an unpaired surrogate comes back exactly.
 std::wstring Wide(std::string_view text) {
-  if (text.empty()) return {};
-  if (auto wide = WideFromValidUtf8(text)) return std::move(*wide);
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
+  const std::u16string units = base::Utf16FromWtf8(text);
+  return std::wstring(units.begin(), units.end());
 }
 
 std::string Utf8(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int length =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), length, nullptr,
-                      nullptr);
-  return utf8;
+  return base::Wtf8FromUtf16(std::u16string(text.begin(), text.end()));
+}
+
+std::wstring ShownWide(std::string_view text) {
+  const std::u16string units = base::Utf16FromWtf8(text, base::Surrogates::kReplace);
+  return std::wstring(units.begin(), units.end());
 }
 
 namespace {
@@ -240,13 +145,13 @@ class Handle {
 };
 
 constexpr NTSTATUS kNameNotFound = static_cast<NTSTATUS>(0xC0000034L);
-constexpr NTSTATUS kPathNotFound = static_cast<NTSTATUS>(0xC000003AL);
 constexpr NTSTATUS kFileIsADirectory = static_cast<NTSTATUS>(0xC00000BAL);
 constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Opens the single name `name` inside the open folder `parent`, as openat does: nothing above
 // `parent` is looked up again, and a reparse point at `name` is opened itself, never followed.
-NTSTATUS OpenRelative(HANDLE parent, const std::string& name, ACCESS_MASK access, ULONG options, Handle& out) {
+NTSTATUS OpenRelative(HANDLE parent, const std::string& name, ACCESS_MASK access, ULONG share, ULONG disposition,
+                      ULONG options, Handle& out) {
   std::wstring wide = Wide(name);
   if (wide.size() * sizeof(wchar_t) > 0xFFFE) return kNameNotFound;
   UNICODE_STRING unicode{};
@@ -258,26 +163,37 @@ NTSTATUS OpenRelative(HANDLE parent, const std::string& name, ACCESS_MASK access
   IO_STATUS_BLOCK io{};
   HANDLE handle = nullptr;
   const NTSTATUS status =
-      NtCreateFile(&handle, access | SYNCHRONIZE, &attributes, &io, nullptr, 0, kShareAll, FILE_OPEN,
+      NtCreateFile(&handle, access | SYNCHRONIZE, &attributes, &io, nullptr, 0, share, disposition,
                    options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT,
                    nullptr, 0);
   if (status >= 0) out.Reset(handle);
   return status;
 }
 
-// The name the system holds for an open file or folder, or "" when it tells none.
-std::wstring FinalPath(HANDLE handle) {
-  std::wstring path(512, L'\0');
+NTSTATUS OpenRelative(HANDLE parent, const std::string& name, ACCESS_MASK access, ULONG options, Handle& out) {
+  return OpenRelative(parent, name, access, kShareAll, FILE_OPEN, options, out);
+}
+
+// The path of an open file or folder from its volume's root, as the system holds it, or "" when it
+// tells none. Asked of the file system itself: GetFinalPathNameByHandle fails under Wine on paths
+// longer than MAX_PATH.
+std::wstring HeldPath(HANDLE handle) {
+  std::vector<DWORD> buffer(1024);
   while (true) {
-    const DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
-                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_NT);
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
+    const auto size = static_cast<DWORD>(buffer.size() * sizeof(DWORD));
+    if (GetFileInformationByHandleEx(handle, FileNameInfo, buffer.data(), size)) {
+      const auto* info = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
+      const std::size_t length = std::min<std::size_t>(info->FileNameLength, size - sizeof(DWORD)) / sizeof(wchar_t);
+      return std::wstring(info->FileName, length);
     }
-    path.resize(length + 1);
+    if (GetLastError() != ERROR_MORE_DATA || buffer.size() >= (std::size_t{1} << 16)) return {};
+    buffer.resize(buffer.size() * 2);
   }
+}
+
+bool SameName(std::wstring_view a, std::wstring_view b) {
+  return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
 }
 
 // True when `child`, opened by `name` relative to the folder whose final path is `parent`, is
@@ -288,21 +204,194 @@ bool IsEntryOf(const std::wstring& parent, const std::string& name, HANDLE child
   if (parent.empty()) return false;
   std::wstring expected = parent;
   if (expected.back() != L'\\') expected += L'\\';
+  const std::size_t nameStart = expected.size();
   expected += Wide(name);
-  const std::wstring actual = FinalPath(child);
-  return CompareStringOrdinal(expected.data(), static_cast<int>(expected.size()), actual.data(),
-                              static_cast<int>(actual.size()), TRUE) == CSTR_EQUAL;
-}
-
-RemoveResult FromStatus(NTSTATUS status) {
-  if (status == kNameNotFound || status == kPathNotFound) return {Removal::kGone};
-  return {Removal::kSystemError, static_cast<int>(RtlNtStatusToDosError(status))};
+  const std::wstring actual = HeldPath(child);
+  if (SameName(expected, actual)) return true;
+  // Wine reports a name that ends in dots or blanks without them. What that leaves out can only
+  // name another entry of the same folder, never one outside the tree.
+  std::size_t end = expected.size();
+  while (end > nameStart + 1 && (expected[end - 1] == L'.' || expected[end - 1] == L' ')) --end;
+  return end < expected.size() && SameName(std::wstring_view(expected).substr(0, end), actual);
 }
 
 int LastError() {
   const DWORD error = GetLastError();
   return error == 0 ? static_cast<int>(ERROR_GEN_FAILURE) : static_cast<int>(error);
 }
+
+Result ReadRegularFile(HANDLE file, std::size_t maxBytes, std::string& bytes) {
+  // Disk files only: no pipe, console or device, which could block or have side effects.
+  if (GetFileType(file) != FILE_TYPE_DISK) return {static_cast<int>(ERROR_INVALID_FUNCTION)};
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info)) return {LastError()};
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {static_cast<int>(ERROR_ACCESS_DENIED)};
+
+  const auto expected = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(maxBytes, expected > 0 ? expected : 4096)));
+  std::size_t have = 0;
+  while (have < maxBytes) {
+    if (have == bytes.size()) bytes.resize(std::min(maxBytes, bytes.size() * 2));
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - have, 1u << 24));
+    DWORD got = 0;
+    if (!ReadFile(file, bytes.data() + have, want, &got, nullptr)) return {LastError()};
+    if (got == 0) break;
+    have += got;
+  }
+  bytes.resize(have);
+  return {};
+}
+
+
+constexpr NTSTATUS kNameCollision = static_cast<NTSTATUS>(0xC0000035L);
+constexpr NTSTATUS kNotADirectory = static_cast<NTSTATUS>(0xC0000103L);
+// Shared for reading and writing, never for deleting: while a folder of the target is open it
+// cannot be renamed or removed, so the path to it cannot be swapped for a link meanwhile.
+constexpr ULONG kShareNoDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr ACCESS_MASK kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
+
+int ErrorOf(NTSTATUS status) {
+  if (status == kNameCollision) return kErrorExists;
+  if (status == kNotADirectory) return kErrorNotAFolder;
+  return static_cast<int>(RtlNtStatusToDosError(status));
+}
+
+std::optional<std::int64_t> UnixTime(const FILETIME& time) {
+  const auto ticks = static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+  if (ticks == 0) return std::nullopt;
+  // FILETIME counts 100 ns steps since 1601-01-01 UTC.
+  return ticks / 10'000'000 - 11'644'473'600;
+}
+
+FileDetails::Type TypeOf(DWORD attributes) {
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return FileDetails::Type::kLink;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileDetails::Type::kFolder;
+  return FileDetails::Type::kFile;
+}
+
+class Win32NewFile final : public NewFile {
+ public:
+  explicit Win32NewFile(HANDLE file) : file_(file) {}
+
+  Result Write(const std::string& bytes) override {
+    if (!file_.Valid()) return {static_cast<int>(ERROR_INVALID_HANDLE)};
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 24));
+      DWORD wrote = 0;
+      if (!WriteFile(file_.Get(), bytes.data() + done, want, &wrote, nullptr)) return {LastError()};
+      if (wrote == 0) return {static_cast<int>(ERROR_WRITE_FAULT)};
+      done += wrote;
+    }
+    return {};
+  }
+
+  Result Finish() override {
+    if (!file_.Valid()) return {static_cast<int>(ERROR_INVALID_HANDLE)};
+    const int flushed = FlushFileBuffers(file_.Get()) ? 0 : LastError();
+    file_.Reset(nullptr);
+    return {flushed};
+  }
+
+ private:
+  Handle file_;
+};
+
+class Win32TargetFolder final : public TargetFolder {
+ public:
+  Win32TargetFolder(HANDLE folder, std::wstring path) : folder_(folder), path_(std::move(path)) {}
+
+  Result OpenOrCreateChild(const std::string& name, std::unique_ptr<TargetFolder>& child) override {
+    Handle handle;
+    const NTSTATUS status =
+        OpenRelative(folder_.Get(), name, kFolderAccess, kShareNoDelete, FILE_OPEN_IF, FILE_DIRECTORY_FILE, handle);
+    if (status < 0) return {ErrorOf(status)};
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle.Get(), &info)) return {LastError()};
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !IsEntryOf(path_, name, handle.Get())) {
+      return {kErrorLinkInTheWay};
+    }
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return {kErrorNotAFolder};
+    std::wstring path = HeldPath(handle.Get());
+    child = std::make_unique<Win32TargetFolder>(handle.Release(), std::move(path));
+    return {};
+  }
+
+  std::optional<FileDetails::Type> Look(const std::string& name, Result& error) override {
+    error = {};
+    Handle handle;
+    const NTSTATUS status = OpenRelative(folder_.Get(), name, FILE_READ_ATTRIBUTES, 0, handle);
+    if (status == kNameNotFound) return std::nullopt;
+    if (status < 0) {
+      error = {ErrorOf(status)};
+      return std::nullopt;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle.Get(), &info)) {
+      error = {LastError()};
+      return std::nullopt;
+    }
+    if (!IsEntryOf(path_, name, handle.Get())) return FileDetails::Type::kLink;
+    return TypeOf(info.dwFileAttributes);
+  }
+
+  Result CreateFile(const std::string& name, std::unique_ptr<NewFile>& file) override {
+    Handle handle;
+    const NTSTATUS status = OpenRelative(folder_.Get(), name, GENERIC_WRITE, FILE_SHARE_READ, FILE_CREATE,
+                                         FILE_NON_DIRECTORY_FILE, handle);
+    if (status < 0) return {ErrorOf(status)};
+    file = std::make_unique<Win32NewFile>(handle.Release());
+    return {};
+  }
+
+  Result ReadFile(const std::string& name, std::size_t maxBytes, std::string& bytes) override {
+    bytes.clear();
+    Handle handle;
+    const NTSTATUS status =
+        OpenRelative(folder_.Get(), name, FILE_READ_DATA | FILE_READ_ATTRIBUTES, FILE_NON_DIRECTORY_FILE, handle);
+    if (status < 0) return {ErrorOf(status)};
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle.Get(), &info)) return {LastError()};
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !IsEntryOf(path_, name, handle.Get())) {
+      return {kErrorLinkInTheWay};
+    }
+    return ReadRegularFile(handle.Get(), maxBytes, bytes);
+  }
+
+  Result MoveNoReplace(const std::string& from, const std::string& to) override {
+    Handle handle;
+    const NTSTATUS status = OpenRelative(folder_.Get(), from, DELETE | FILE_READ_ATTRIBUTES, 0, handle);
+    if (status < 0) return {ErrorOf(status)};
+    const std::wstring wide = Wide(to);
+    // The new name relative to this folder, as the rename's own root: no path is looked up again.
+    // NtSetInformationFile takes it as it is; the Win32 call would make a path of it first.
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFORMATION) + wide.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFORMATION*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = folder_.Get();
+    rename->FileNameLength = static_cast<ULONG>(wide.size() * sizeof(wchar_t));
+    std::memcpy(rename->FileName, wide.data(), wide.size() * sizeof(wchar_t));
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS renamed = NtSetInformationFile(handle.Get(), &io, rename, static_cast<ULONG>(buffer.size()),
+                                                  FileRenameInformation);
+    if (renamed >= 0) return {};
+    return {ErrorOf(renamed)};
+  }
+
+  Result Remove(const std::string& name) override {
+    Handle handle;
+    const NTSTATUS status = OpenRelative(folder_.Get(), name, DELETE | FILE_READ_ATTRIBUTES, FILE_NON_DIRECTORY_FILE, handle);
+    if (status < 0) return {ErrorOf(status)};
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    if (SetFileInformationByHandle(handle.Get(), FileDispositionInfo, &disposition, sizeof disposition)) return {};
+    return {LastError()};
+  }
+
+ private:
+  Handle folder_;
+  std::wstring path_;  // the name the system holds for the folder, to tell a followed link
+};
 
 class Win32System final : public System {
  public:
@@ -358,16 +447,15 @@ class Win32System final : public System {
     return FileStatus{static_cast<std::int64_t>(length), ticks / kTicksPerSecond - kSecondsFrom1601To1970};
   }
 
-  Result RemoveFile(const std::string& path) override {
-    const std::wstring apiPath = ApiPath(path);
-    const DWORD attributes = GetFileAttributesW(apiPath.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return Gone(GetLastError());
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {static_cast<int>(ERROR_ACCESS_DENIED)};
-    // DeleteFileW refuses a read-only file too; asking first keeps that true on file systems
-    // and emulations that map the flag loosely.
-    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return {static_cast<int>(ERROR_ACCESS_DENIED)};
-    if (DeleteFileW(apiPath.c_str())) return {};
-    return Gone(GetLastError());
+  Result CheckFolder(const std::string& folder) override {
+    if (folder.empty()) return {static_cast<int>(ERROR_PATH_NOT_FOUND)};
+    Handle handle(CreateFileW(ApiPath(folder).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle.Valid()) return {LastError()};
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle.Get(), &info)) return {LastError()};
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return {static_cast<int>(ERROR_DIRECTORY)};
+    return {};
   }
 
   RemoveResult RemoveFileBelow(const std::string& root, const std::string& path) override {
@@ -377,17 +465,18 @@ class Win32System final : public System {
     Handle folder(CreateFileW(ApiPath(root).c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!folder.Valid()) {
-      const DWORD error = GetLastError();
+      const int error = LastError();
       if (error == ERROR_DIRECTORY) return {Removal::kPathChanged};
-      const Result gone = Gone(error);
-      return gone.ok() ? RemoveResult{Removal::kGone} : RemoveResult{Removal::kSystemError, gone.error};
+      return {Removal::kSystemError, error};
     }
-    std::wstring folderPath = FinalPath(folder.Get());
+    std::wstring folderPath = HeldPath(folder.Get());
     for (const std::string& name : below->folders) {
       Handle child;
       // Not asking for a folder: a file put in its place opens too, and the attributes tell.
       const NTSTATUS status = OpenRelative(folder.Get(), name, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, 0, child);
-      if (status < 0) return FromStatus(status);
+      // A missing folder on the way is a failure, not "gone": the file's own folder was never
+      // looked into.
+      if (status < 0) return {Removal::kSystemError, static_cast<int>(RtlNtStatusToDosError(status))};
       BY_HANDLE_FILE_INFORMATION info{};
       if (!GetFileInformationByHandle(child.Get(), &info)) return {Removal::kSystemError, LastError()};
       // A junction or folder link opened as itself, or no folder at all: the path no longer
@@ -396,10 +485,46 @@ class Win32System final : public System {
           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || !IsEntryOf(folderPath, name, child.Get())) {
         return {Removal::kPathChanged};
       }
-      folderPath = FinalPath(child.Get());
+      folderPath = HeldPath(child.Get());
       folder.Reset(child.Release());
     }
     return RemoveIn(folder.Get(), folderPath, below->file);
+  }
+
+  std::optional<FileDetails> GetFileDetails(const std::string& path) override {
+    Handle file(CreateFileW(ApiPath(path).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.Valid()) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(file.Get(), &info)) return std::nullopt;
+    FileDetails details;
+    details.type = TypeOf(info.dwFileAttributes);
+    details.node = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    // Windows keeps no permission bits; the read-only flag is what it has.
+    details.mode = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
+    details.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    details.accessed = UnixTime(info.ftLastAccessTime);
+    details.modified = UnixTime(info.ftLastWriteTime);
+    details.created = UnixTime(info.ftCreationTime);
+    return details;
+  }
+
+  Result OpenTargetBase(const std::string& folder, std::unique_ptr<TargetFolder>& base) override {
+    if (folder.empty()) return {static_cast<int>(ERROR_PATH_NOT_FOUND)};
+    const std::wstring apiPath = ApiPath(folder);
+    if (!CreateDirectoryW(apiPath.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return {LastError()};
+    Handle handle(CreateFileW(apiPath.c_str(), kFolderAccess, kShareNoDelete, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle.Valid()) {
+      const DWORD error = GetLastError();
+      return {error == ERROR_DIRECTORY ? kErrorNotAFolder : static_cast<int>(error)};
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle.Get(), &info)) return {LastError()};
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return {kErrorNotAFolder};
+    std::wstring path = HeldPath(handle.Get());
+    base = std::make_unique<Win32TargetFolder>(handle.Release(), std::move(path));
+    return {};
   }
 
   std::string ExecutableName() override { return BaseNameWithoutExtension(Utf8(ModulePath())); }
@@ -426,7 +551,9 @@ class Win32System final : public System {
     Handle file;
     const NTSTATUS status = OpenRelative(folder, name, DELETE | FILE_READ_ATTRIBUTES, FILE_NON_DIRECTORY_FILE, file);
     if (status == kFileIsADirectory) return {Removal::kNotRegularFile};
-    if (status < 0) return FromStatus(status);
+    // The holding folder is open: a name that is not in it is gone.
+    if (status == kNameNotFound) return {Removal::kGone};
+    if (status < 0) return {Removal::kSystemError, static_cast<int>(RtlNtStatusToDosError(status))};
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(file.Get(), &info)) return {Removal::kSystemError, LastError()};
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {Removal::kNotRegularFile};
@@ -444,34 +571,6 @@ class Win32System final : public System {
       return {Removal::kDeleted};
     }
     return {Removal::kSystemError, LastError()};
-  }
-
-  static Result Gone(DWORD error) {
-    // Already gone counts as deleted.
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
-    return {error == 0 ? static_cast<int>(ERROR_GEN_FAILURE) : static_cast<int>(error)};
-  }
-
-  static Result ReadRegularFile(HANDLE file, std::size_t maxBytes, std::string& bytes) {
-    // Disk files only: no pipe, console or device, which could block or have side effects.
-    if (GetFileType(file) != FILE_TYPE_DISK) return {static_cast<int>(ERROR_INVALID_FUNCTION)};
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(file, &info)) return {LastError()};
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {static_cast<int>(ERROR_ACCESS_DENIED)};
-
-    const auto expected = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(maxBytes, expected > 0 ? expected : 4096)));
-    std::size_t have = 0;
-    while (have < maxBytes) {
-      if (have == bytes.size()) bytes.resize(std::min(maxBytes, bytes.size() * 2));
-      const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - have, 1u << 24));
-      DWORD got = 0;
-      if (!ReadFile(file, bytes.data() + have, want, &got, nullptr)) return {LastError()};
-      if (got == 0) break;
-      have += got;
-    }
-    bytes.resize(have);
-    return {};
   }
 
   static std::wstring ModulePath() {
@@ -497,6 +596,10 @@ System& Native() {
 
 // Windows tells the executable's path itself, whatever the program was started as.
 void SetStartName(const std::string& /*argv0*/) {}
+
+bool IsNotFound(int error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY;
+}
 
 // The process's I/O counters count reads served from the cache too.
 void AdviseLargeBuffer(void* /*data*/, std::size_t /*size*/) {}

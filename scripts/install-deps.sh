@@ -12,6 +12,7 @@ test_packages=(xvfb xauth xdotool x11-utils imagemagick googletest g++-mingw-w64
 run_packages+=(nlohmann-json3-dev)       # the .sol reader's tests and fuzzer check its JSON with it
 test_packages+=(clang libfuzzer-14-dev libclang-rt-14-dev)  # the .sol reader's fuzzer; clang only recommends its runtimes
 test_packages+=(lintian appstream dpkg-dev file)  # building and checking the packages
+test_packages+=(sleuthkit)  # mactime reads list --format bodyfile in the end-to-end test
 
 packages=("${run_packages[@]}")
 [ "${1:-run}" = test ] && packages+=("${test_packages[@]}")

@@ -48,6 +48,11 @@ if ! timeout 600 python3 "$root/tests/win32/cleanup_wine_test.py" --program "$bu
   echo "FAILED: vesk-cli.exe stores and delete" >&2
   failed=1
 fi
+echo "== vesk-cli.exe stores, copy and bodyfile"
+if ! timeout 600 python3 "$root/tests/win32/copy_wine_test.py" --program "$build/vesk-cli.exe"; then
+  echo "FAILED: vesk-cli.exe stores, copy and bodyfile" >&2
+  failed=1
+fi
 wineserver -k 2>/dev/null || true
 
 [[ -f "$build/Vesk.exe" ]] || { echo "FAILED: build/windows/Vesk.exe is missing" >&2; failed=1; }

@@ -1,9 +1,10 @@
 #include "window/form1.h"
 
+#include "base/utf8.h"
 #include "cookies/deletion.h"
 #include "cookies/details.h"
 #include "discovery/cookie_list.h"
-#include "discovery/scan.h"
+#include "discovery/site.h"
 #include "discovery/store.h"
 #include "window/layout.h"
 #include "window/www.h"
@@ -40,16 +41,15 @@ void Form1::Form_Resize() { LayOut(c_); }
 
 void Form1::ShowFlashCookies() {
   BusyCursor busy(c_.form);
-  discovery::EntryList entries(1);
   // Scan first: the old list stays on screen until the new one is complete.
-  discovery::ScanFolder(ScanRoot, discovery::kScanPattern, entries, system_);
+  const std::vector<std::string> cookies = discovery::ScanCookiePaths(ScanRoot, system_);
   c_.List1.Clear();
   c_.List2.Clear();
   c_.Text1.SetText("");
-  c_.List1.AddItems(discovery::CookiePaths(entries));
+  c_.List1.AddItems(cookies);
 }
 
-std::string Form1::ProperPath(const std::string& path) { return discovery::ProperPath(path); }
+std::string Form1::ProperPath(const std::string& path) { return platform::ProperPath(path); }
 
 void Form1::Cookiecount() {
   c_.form.SetTitle(LangText[50] + " [" + std::to_string(c_.List1.ListCount()) + "/" +
@@ -74,12 +74,14 @@ void Form1::OpenFlashCookie(const std::string& cookie) {
   // Each step stands alone: one that fails leaves its row or text out and the next one runs.
   if (auto text = cookies::ReadCookieTextUtf16(system_, cookie)) c_.Text1.SetText(std::move(*text));
 
-  const auto parts = cookies::SplitPath(cookie, platform::kSeparator);
+  const auto parts = platform::SplitPath(cookie);
   if (parts.size() >= 2) {
     const std::size_t last = parts.size() - 1;
-    c_.List2.AddItem(LangText[20] + parts[last]);
-    c_.List2.AddItem(LangText[21] + parts[last - 1]);
-    VisitTarget = parts[last - 1];
+    c_.List2.AddItem(LangText[20] + std::string(parts[last]));
+    c_.List2.AddItem(LangText[21] + std::string(parts[last - 1]));
+    // The site, where the cookie lies in a store's layout: most cookies lie below a movie folder
+    // ("game.swf"), whose bare name the shell could take for a local file.
+    VisitTarget = discovery::ClassifyPath(cookie).site.value_or(std::string(parts[last - 1]));
   }
   const int index = c_.List1.ListIndex();
   if (index >= 0) {
@@ -133,11 +135,11 @@ void Form1::List2_MouseDown(int button, int /*shift*/, float /*x*/, float /*y*/)
 }
 
 void Form1::VisitHomepage_Click() {
-  if (cookies::CharacterCount(VisitTarget) > 4) OpenWWW(shell_, SiteAddress(VisitTarget));
+  if (base::CharacterCount(VisitTarget) > 4) OpenWWW(shell_, SiteAddress(VisitTarget));
 }
 
 void Form1::Label1_Click() {
-  if (cookies::CharacterCount(LangText[40]) > 4) OpenWWW(shell_, LangText[40]);
+  if (base::CharacterCount(LangText[40]) > 4) OpenWWW(shell_, LangText[40]);
 }
 
 void Form1::Command1_Click(int index) {

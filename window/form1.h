@@ -41,7 +41,7 @@ class Form1 {
   platform::System& Platform() const { return system_; }
 
   std::string ScanRoot;     // ends with the separator once the window has loaded
-  std::string VisitTarget;  // the holding folder of the cookie shown last
+  std::string VisitTarget;  // the site of the cookie shown last, else its holding folder
   language::Texts LangText;
 
  private:

@@ -1,6 +1,6 @@
 #include "window/language.h"
 
-#include "build_config.h"
+#include "base/build_config.h"
 #include "window/form1.h"
 
 namespace vesk::window::language {

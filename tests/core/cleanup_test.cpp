@@ -4,37 +4,15 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <deque>
 
 #include <gtest/gtest.h>
 
 #include "cli/commands.h"
+#include "tests/core/cli_support.h"
 #include "tests/core/test_support.h"
 
 namespace vesk::test {
 namespace {
-
-class RecordingOutput : public cli::Output {
- public:
-  std::string out, err;
-  void Out(std::string_view lines) override { out.append(lines); }
-  void Err(std::string_view line) override { err.append(line).append("\n"); }
-  std::string ErrorText(int error) override { return "code " + std::to_string(error); }
-};
-
-class FakeQuestion : public cli::Question {
- public:
-  bool interactive = true;
-  std::deque<std::string> answers;
-  std::vector<std::string> prompts;
-  bool Interactive() override { return interactive; }
-  std::string Ask(const std::string& prompt) override {
-    prompts.push_back(prompt);
-    std::string answer = answers.empty() ? "" : answers.front();
-    if (!answers.empty()) answers.pop_front();
-    return answer;
-  }
-};
 
 class CliDeleteTest : public ::testing::Test {
  protected:
@@ -88,8 +66,8 @@ TEST_F(CliDeleteTest, AnswersAtTheTerminal) {
       EXPECT_TRUE(system.removeCalls.empty()) << c.answer;
     }
     if (asked) {  // the selection is shown before the question
-      EXPECT_TRUE(output.err.rfind(a + "\n" + b + "\n", 0) == 0 || output.err.rfind(b + "\n" + a + "\n", 0) == 0)
-          << output.err;
+      const std::string err = output.ErrLines();
+      EXPECT_TRUE(err.rfind(a + "\n" + b + "\n", 0) == 0 || err.rfind(b + "\n" + a + "\n", 0) == 0) << err;
     }
   }
 }
@@ -104,7 +82,7 @@ TEST_F(CliDeleteTest, EachFailureHasItsResultLine) {
     symlink((tmp / "outside").c_str(), (root + "R4/b.example").c_str());
   };
   EXPECT_EQ(Run(), 1);
-  const std::string lineA = "error: code " + std::to_string(EACCES) + "\t" + a + "\n";
+  const std::string lineA = "error: error " + std::to_string(EACCES) + "\t" + a + "\n";
   const std::string lineB = "refused: path changed\t" + b + "\n";
   EXPECT_TRUE(output.out == lineA + lineB || output.out == lineB + lineA) << output.out;
   EXPECT_TRUE(Exists(a));
@@ -125,7 +103,7 @@ TEST_F(CliDeleteTest, JsonResultsAndKeepFile) {
   system.refusedReads = {tmp / "keep"};  // a keep-list that cannot be read stops the run
   EXPECT_EQ(Run(), 2);
   EXPECT_TRUE(Exists(a));
-  EXPECT_NE(output.err.find("cannot read the keep-file"), std::string::npos);
+  EXPECT_NE(output.ErrLines().find("cannot read the keep-file"), std::string::npos);
 }
 
 TEST_F(CliDeleteTest, DryRunAndEmptySelection) {

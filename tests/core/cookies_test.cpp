@@ -1,4 +1,4 @@
-// Reading a cookie for the text view, the parts of its path, and deleting cookie files.
+// Reading a cookie for the text view, and deleting cookie files.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include "base/utf8.h"
 #include "cookies/deletion.h"
+#include "base/wtf8.h"
 #include "cookies/details.h"
 #include "tests/core/test_support.h"
 
@@ -43,7 +45,7 @@ TEST(DetailsCookieText, DropsDelimitersAndShowsEveryOtherByte) {
   };
   for (const auto& [bytes, text] : cases) {
     EXPECT_EQ(cookies::CookieText(bytes), text) << bytes;
-    EXPECT_EQ(Utf8FromUtf16(cookies::CookieTextUtf16(bytes)), text) << bytes;
+    EXPECT_EQ(base::Wtf8FromUtf16(cookies::CookieTextUtf16(bytes)), text) << bytes;
   }
 
   // Long runs are handled a run at a time: their lengths and what follows them must survive.
@@ -55,30 +57,10 @@ TEST(DetailsCookieText, DropsDelimitersAndShowsEveryOtherByte) {
   for (const std::size_t n : {511u, 512u, 513u, 5000u}) {
     EXPECT_EQ(cookies::CookieText(std::string(n, '\0') + "a\x01,b"), dots(n) + "a" + dot + "b") << n;
     EXPECT_EQ(cookies::CookieText(std::string(n, 'x') + "\xe4\n"), std::string(n, 'x') + "ä") << n;
-    EXPECT_EQ(Utf8FromUtf16(cookies::CookieTextUtf16(std::string(n, '\0') + "a\x01,b")), dots(n) + "a" + dot + "b")
+    EXPECT_EQ(base::Wtf8FromUtf16(cookies::CookieTextUtf16(std::string(n, '\0') + "a\x01,b")), dots(n) + "a" + dot + "b")
         << n;
     EXPECT_EQ(cookies::CookieTextUtf16(std::string(n, 'x') + "\xe4\xf0\x9f\x98\x80\n").substr(n), u"ä\U0001F600") << n;
   }
-}
-
-TEST(DetailsSplitPath, EveryPartCounts) {
-  using Parts = std::vector<std::string>;
-  const std::vector<std::pair<std::string, Parts>> cases = {
-      {"", {}},
-      {"a", {"a"}},
-      {"/x/y/z.sol", {"", "x", "y", "z.sol"}},
-      {"a//b/", {"a", "", "b", ""}},
-      {"/", {"", ""}},
-      {" a /b ", {" a ", "b "}},
-  };
-  for (const auto& [path, parts] : cases) EXPECT_EQ(cookies::SplitPath(path, '/'), parts) << path;
-}
-
-TEST(DetailsCharacterCount, CountsCodePointsAndStrayBytes) {
-  const std::vector<std::pair<std::string, std::size_t>> cases = {
-      {"", 0},       {"a.de", 4},    {"ä.de", 4},        {"müll.de", 7}, {"😀€", 2},
-      {"\xff\xfe", 2}, {"\xe2\x82", 2}, {"\xc0\xaf", 2},  {"\xed\xa0\x80", 3}};
-  for (const auto& [text, count] : cases) EXPECT_EQ(cookies::CharacterCount(text), count) << text;
 }
 
 TEST(DetailsRead, ReadsRegularFilesAndRefusesEverythingElse) {
@@ -135,61 +117,16 @@ TEST(DetailsRead, ShowsOnlyTheStartOfAHugeFile) {
   EXPECT_EQ(system.FileLength(path), std::int64_t{17} << 20);
 }
 
-// What one RemoveFile call does to one kind of entry.
-struct RemovalCase {
-  const char* name;
-  std::function<void(const TempDir&)> make;  // creates "target" (and whatever it needs)
-  bool removed;                              // the call succeeds and "target" is gone
-  std::vector<std::string> kept;             // other entries that must survive
-};
-
-TEST(DeletionRemoveFile, DeletesExactlyTheNamedFile) {
-  const std::vector<RemovalCase> cases = {
-      {"regular file", [](const TempDir& t) { WriteFile(t / "target", "x"); }, true, {}},
-      {"owner-writable only", [](const TempDir& t) {
-         WriteFile(t / "target");
-         chmod((t / "target").c_str(), 0200);
-       }, true, {}},
-      {"read-only file", [](const TempDir& t) {
-         WriteFile(t / "target");
-         chmod((t / "target").c_str(), 0444);
-       }, false, {}},
-      {"already gone", [](const TempDir&) {}, true, {}},
-      {"link to a file", [](const TempDir& t) {
-         WriteFile(t / "real.sol", "keep");
-         symlink("real.sol", (t / "target").c_str());
-       }, true, {"real.sol"}},
-      {"link to a read-only file", [](const TempDir& t) {
-         WriteFile(t / "real.sol");
-         chmod((t / "real.sol").c_str(), 0444);
-         symlink("real.sol", (t / "target").c_str());
-       }, true, {"real.sol"}},
-      {"link to a folder", [](const TempDir& t) {
-         WriteFile(t / "dir/in.sol");
-         symlink("dir", (t / "target").c_str());
-       }, true, {"dir/in.sol"}},
-      {"folder", [](const TempDir& t) { MakeFolders(t / "target"); }, false, {}},
-      {"FIFO", [](const TempDir& t) { mkfifo((t / "target").c_str(), 0644); }, false, {}},
-  };
-  for (const auto& c : cases) {
-    TempDir tmp;
-    c.make(tmp);
-    const bool existed = Exists(tmp / "target");
-    const bool ok = platform::Native().RemoveFile(tmp / "target").ok();
-    EXPECT_EQ(ok, c.removed) << c.name;
-    EXPECT_EQ(Exists(tmp / "target"), existed && !c.removed) << c.name;
-    for (const auto& other : c.kept) EXPECT_TRUE(Exists(tmp / other)) << c.name << ": " << other;
-  }
-}
-
-TEST(DeletionRemoveFile, TakesNoWildcardsAndKeepsNameBytes) {
+TEST(DeletionRemoveFileBelow, TakesNoWildcardsAndKeepsNameBytes) {
   TempDir tmp;
   const std::vector<std::string> names = {"a*.sol", "ab.sol", "a?.sol", "ac.sol", "\xff\xfe.sol", "\xff.sol", "*"};
   for (const auto& name : names) WriteFile(tmp / name);
   for (const std::string victim : {"a*.sol", "a?.sol", "\xff\xfe.sol"}) {
-    EXPECT_TRUE(platform::Native().RemoveFile(tmp / victim).ok()) << victim;
+    EXPECT_EQ(platform::Native().RemoveFileBelow(tmp.Path(), tmp / victim).outcome, platform::Removal::kDeleted)
+        << victim;
   }
-  EXPECT_TRUE(platform::Native().RemoveFile(tmp / "*.sol").ok());  // names nothing: already gone
+  // Names nothing: its folder was read and the name is not there.
+  EXPECT_EQ(platform::Native().RemoveFileBelow(tmp.Path(), tmp / "*.sol").outcome, platform::Removal::kGone);
   for (const auto& name : names) {
     const bool victim = name == "a*.sol" || name == "a?.sol" || name == "\xff\xfe.sol";
     EXPECT_EQ(Exists(tmp / name), !victim) << name;
@@ -207,15 +144,16 @@ TEST(DeletionDeleteCookieFiles, SkipsFailuresAndCountsTheRest) {
   PlatformWrapper system;
   system.refusedRemovals = {tmp / "refused.sol"};
   const std::vector<std::string> paths = {tmp / "a.sol",       tmp / "ro.sol", tmp / "gone.sol", tmp / "dir.sol",
-                                          tmp / "refused.sol", tmp / "z.sol"};
-  EXPECT_EQ(cookies::DeleteCookieFiles(paths, system), 3);  // a.sol, gone.sol, z.sol
+                                          tmp / "refused.sol", tmp / "z.sol", tmp / "no-folder/b.sol"};
+  // a.sol, gone.sol and z.sol; not b.sol, whose folder could not be looked into.
+  EXPECT_EQ(cookies::DeleteCookieFiles(tmp.Path(), paths, system), 3);
   EXPECT_EQ(system.removeCalls, paths);
   EXPECT_FALSE(Exists(tmp / "a.sol"));
   EXPECT_FALSE(Exists(tmp / "z.sol"));
   EXPECT_TRUE(Exists(tmp / "ro.sol"));
   EXPECT_TRUE(Exists(tmp / "dir.sol/in.sol"));
   EXPECT_TRUE(Exists(tmp / "refused.sol"));
-  EXPECT_EQ(cookies::DeleteCookieFiles({}, system), 0);
+  EXPECT_EQ(cookies::DeleteCookieFiles(tmp.Path(), {}, system), 0);
 }
 
 }  // namespace

@@ -250,12 +250,6 @@ TEST(StoreRoots, FollowAppDataThenHome) {
   }
 }
 
-TEST(StoreRoots, ProperPathAppendsOneSeparatorOnlyWhenMissing) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"", "/"}, {"a", "a/"}, {"a/", "a/"}, {"a//", "a//"}, {"/x/y", "/x/y/"}, {"a/b ", "a/b /"}};
-  for (const auto& [in, out] : cases) EXPECT_EQ(discovery::ProperPath(in), out) << '"' << in << '"';
-}
-
 TEST(CookieList, SuffixInAnyCaseOnFilesOnly) {
   const std::vector<std::pair<std::string, bool>> cases = {
       {"/r/a.sol", true},  {"/r/b.SOL", true},   {"/r/c.Sol", true}, {"/r/.sol", true},

@@ -10,6 +10,7 @@
 
 #include "tests/core/test_support.h"
 #include "window/form1.h"
+#include "window/www.h"
 
 namespace vesk::test {
 namespace {
@@ -413,6 +414,46 @@ TEST_F(Form1Test, VisitHomepageOpensOnlyLongerNamesAsWebAddresses) {
   Show(path);
   form.VisitHomepage_Click();
   EXPECT_EQ(rig.shell.opened, std::vector<std::string>{"http://www.site.example"});
+}
+
+// The visit item names the site where the cookie lies in a store's layout, and the holding folder
+// elsewhere; the "From" row always names the holding folder.
+TEST_F(Form1Test, VisitTargetIsTheSiteOfTheStoreLayout) {
+  struct Case {
+    std::string relative;  // below the application-data folder, listed by the deeper scan
+    std::string from;
+    std::string visit;
+  };
+  const std::vector<Case> cases = {
+      {"macromedia/flash player/#sharedobjects/K3XQ/games.example/tetris.swf/highscore.sol", "tetris.swf", "games.example"},
+      {"macromedia/flash player/#sharedobjects/K3XQ/games.example/a/b/c.swf/d.sol", "c.swf", "games.example"},
+      {"macromedia/flash player/#sharedobjects/K3XQ/#localWithNet/g.swf/d.sol", "g.swf", "#localWithNet"},
+      {"macromedia/flash player/#sharedobjects/K3XQ/nosite.sol", "K3XQ", "K3XQ"},
+      {"ruffle/SharedObjects/play.example/tetris.swf/hi.sol", "tetris.swf", "play.example"},
+      {"com.example.Game.0123456789ABCDEF0123456789ABCDEF01234567.1/Local Store/#SharedObjects/Game.swf/s.sol",
+       "Game.swf", "com.example.Game"},
+      {"macromedia/flash player/macromedia.com/support/flashplayer/sys/#www.example.org/settings.sol",
+       "#www.example.org", "www.example.org"},
+      {"macromedia/flash player/macromedia.com/support/flashplayer/sys/settings.sol", "sys", "sys"},
+      {"elsewhere/game.swf/a.sol", "game.swf", "game.swf"},
+  };
+  for (const auto& c : cases) WriteFile(appData + "/" + c.relative, "abc");
+  form.Form_Load();
+  c.Check1.value = 1;
+  form.Check1_Click();
+  for (const auto& test : cases) {
+    Show(appData + "/" + test.relative);
+    EXPECT_EQ(c.List2.items, (std::vector<std::string>{"File\t" + test.relative.substr(test.relative.rfind('/') + 1),
+                                                       "From\t" + test.from, "Bytes\t3"}))
+        << test.relative;
+    EXPECT_EQ(form.VisitTarget, test.visit) << test.relative;
+    EXPECT_EQ(c.VisitHomepage.caption, "visit " + test.visit) << test.relative;
+    rig.shell.opened.clear();
+    form.VisitHomepage_Click();
+    const std::vector<std::string> opened =
+        test.visit.size() > 4 ? std::vector<std::string>{window::SiteAddress(test.visit)} : std::vector<std::string>{};
+    EXPECT_EQ(rig.shell.opened, opened) << test.relative;
+  }
 }
 
 TEST_F(Form1Test, LabelOpensTheSettingsPageOfTheLanguageAndExitUnloads) {

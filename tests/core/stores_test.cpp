@@ -48,6 +48,15 @@ TEST(StoresFindStores, EveryExistingStoreOfAGeneratedHomeInTheFixedOrder) {
   MakeFolders(home / "elsewhere" + kPepper);
   symlink((home / "elsewhere").c_str(), (home / ".config/google-chrome/Profile 7").c_str());  // linked
   WriteFile(home / ".config/chromium/Default/Pepper Data/Shockwave Flash/WritableRoot");  // a file
+  // Ruffle, native and as a Flatpak; AIR applications, in any order on disk.
+  MakeFolders(home / ".var/app/rs.ruffle.Ruffle/data/ruffle/SharedObjects");
+  MakeFolders(home / ".local/share/ruffle/SharedObjects");
+  MakeFolders(home / ".appdata/org.example.Zebra/Local Store/#SharedObjects");
+  MakeFolders(home / ".appdata/com.example.Game.0123456789ABCDEF0123456789ABCDEF01234567.1/Local Store/#SharedObjects");
+  MakeFolders(home / ".appdata/com.example.Empty/Local Store");                    // no store inside
+  MakeFolders(home / "elsewhere-air/Local Store/#SharedObjects");
+  symlink((home / "elsewhere-air").c_str(), (home / ".appdata/com.example.Linked").c_str());  // linked
+  WriteFile(home / ".appdata/com.example.File");                                   // a file
   PlatformWrapper system;
   system.env["HOME"] = home.Path();
 
@@ -55,8 +64,17 @@ TEST(StoresFindStores, EveryExistingStoreOfAGeneratedHomeInTheFixedOrder) {
   EXPECT_EQ(Names(stores), (std::vector<std::string>{"plug-in", "chrome/Default", "chrome/Profile 2",
                                                      "chrome/Profile 10", "chrome/Guest Profile",
                                                      "chrome/System Profile", "brave/Default", "brave/Profile 1",
-                                                     "opera"}));
-  ASSERT_EQ(stores.size(), 9u);
+                                                     "opera", "ruffle/native", "ruffle/flatpak",
+                                                     "air/com.example.Game.0123456789ABCDEF0123456789ABCDEF01234567.1",
+                                                     "air/org.example.Zebra"}));
+  ASSERT_EQ(stores.size(), 13u);
+  std::vector<std::string> kinds;
+  for (const auto& store : stores) kinds.push_back(discovery::StoreKindName(store.kind));
+  EXPECT_EQ(kinds, (std::vector<std::string>{"plug-in", "browser", "browser", "browser", "browser", "browser",
+                                             "browser", "browser", "browser", "ruffle", "ruffle", "air", "air"}));
+  EXPECT_EQ(stores[9].folder, home / ".local/share/ruffle/");
+  EXPECT_EQ(stores[10].folder, home / ".var/app/rs.ruffle.Ruffle/data/ruffle/");
+  EXPECT_EQ(stores[12].folder, home / ".appdata/org.example.Zebra/Local Store/");
   EXPECT_EQ(stores[0].folder, home / ".macromedia/Flash_Player/");
   EXPECT_TRUE(stores[0].IsPlugIn());
   EXPECT_EQ(stores[2].folder, home / ".config/google-chrome/Profile 2" + kPepper + "/");
@@ -78,6 +96,8 @@ TEST(StoresFindStores, FollowsTheWindowsRootAndTheConfigurationFolder) {
       // With APPDATA the window looks there, and so does the plug-in row.
       {"APPDATA", {{"HOME", "home"}, {"APPDATA", "appdata"}}, {"appdata/macromedia/flash player/", "home/.config/chromium/Default" + kPepper + "/"}},
       {"XDG_CONFIG_HOME", {{"HOME", "home"}, {"XDG_CONFIG_HOME", "xdg"}}, {"home/.macromedia/Flash_Player/", "xdg/microsoft-edge/Default" + kPepper + "/"}},
+      // Ruffle follows XDG_DATA_HOME when it is absolute, like the browsers their configuration folder.
+      {"XDG_DATA_HOME", {{"HOME", "home"}, {"XDG_DATA_HOME", "xdgdata"}}, {"home/.macromedia/Flash_Player/", "home/.config/chromium/Default" + kPepper + "/", "xdgdata/ruffle/"}},
   };
   for (const auto& c : cases) {
     TempDir tmp;
@@ -86,6 +106,7 @@ TEST(StoresFindStores, FollowsTheWindowsRootAndTheConfigurationFolder) {
     MakeFolders(tmp / "home/.config/chromium/Default" + kPepper);
     MakeFolders(tmp / "appdata/macromedia/flash player");
     MakeFolders(tmp / "xdg/microsoft-edge/Default" + kPepper);
+    MakeFolders(tmp / "xdgdata/ruffle/SharedObjects");
     PlatformWrapper system;
     for (const auto& [key, value] : c.env) system.env[key] = tmp / value;
     std::vector<std::string> folders;
@@ -96,30 +117,61 @@ TEST(StoresFindStores, FollowsTheWindowsRootAndTheConfigurationFolder) {
   }
 }
 
-TEST(SiteClassifyPath, KindAndSiteOfStorePaths) {
+TEST(SiteClassifyPath, KindLayoutAndSiteOfStorePaths) {
+  using discovery::Layout;
   struct Case {
     std::string path;
     FileKind kind;
-    std::string site;
+    Layout layout;
+    std::optional<std::string> site;
   };
+  const std::optional<std::string> none;
   const std::vector<Case> cases = {
-      {"/h/.macromedia/Flash_Player/#SharedObjects/K7Q2/www.example.com/game.swf/save.sol", FileKind::kCookie, "www.example.com"},
-      {"/h/#sharedOBJECTS/K7Q2/localhost/a.sol", FileKind::kCookie, "localhost"},
-      {"/h/#SharedObjects/K7Q2/#localWithNet/a.sol", FileKind::kCookie, "#localWithNet"},
-      {"/h/#SharedObjects/K7Q2/a.sol", FileKind::kCookie, ""},  // no site folder
-      {"/h/macromedia.com/support/flashplayer/sys/settings.sol", FileKind::kSettings, ""},
-      {"/h/Macromedia.COM/Support/FlashPlayer/SYS/#www.example.com/settings.sol", FileKind::kSettings, "www.example.com"},
-      {"/h/macromedia.com/support/flashplayer/sys/#a/deeper/x.sol", FileKind::kSettings, "a"},
+      {"/h/.macromedia/Flash_Player/#SharedObjects/K7Q2/www.example.com/game.swf/save.sol", FileKind::kCookie, Layout::kFlashPlayer, "www.example.com"},
+      {"/h/#sharedOBJECTS/K7Q2/localhost/a.sol", FileKind::kCookie, Layout::kFlashPlayer, "localhost"},
+      {"/h/#SharedObjects/K7Q2/#localWithNet/a.sol", FileKind::kCookie, Layout::kFlashPlayer, "#localWithNet"},
+      {"/d/#SHAREDOBJECTS/K3/site/deep/er/a.sol", FileKind::kCookie, Layout::kFlashPlayer, "site"},
+      {"rel/#SharedObjects/K3/site/a.sol", FileKind::kCookie, Layout::kFlashPlayer, "site"},
+      {"/d/#SharedObjects/K3/s\xff\x01/a.sol", FileKind::kCookie, Layout::kFlashPlayer, "s\xff\x01"},  // exact bytes
+      {"/h/#SharedObjects/K7Q2/a.sol", FileKind::kCookie, Layout::kFlashPlayer, none},  // no site folder
+      {"/d/#SharedObjects/a.sol", FileKind::kCookie, Layout::kFlashPlayer, none},
+      {"/d/#SharedObjects/K3//a.sol", FileKind::kCookie, Layout::kFlashPlayer, none},  // an empty name is no site
+      {"/d/SharedObjects/K3/site/a.sol", FileKind::kCookie, Layout::kNone, none},
+      {"/d/x#SharedObjects/K3/site/a.sol", FileKind::kCookie, Layout::kNone, none},
+      {"/d/#SharedObjectsX/K3/site/a.sol", FileKind::kCookie, Layout::kNone, none},
+      // Ruffle: no "#", no random folder.
+      {"/h/.local/share/ruffle/SharedObjects/games.example/play/tetris.swf/hi.sol", FileKind::kCookie, Layout::kRuffle, "games.example"},
+      {"/h/.var/app/rs.ruffle.Ruffle/data/Ruffle/sharedobjects/localhost/C/g.swf/a.sol", FileKind::kCookie, Layout::kRuffle, "localhost"},
+      {"/h/ruffle/SharedObjects/a.sol", FileKind::kCookie, Layout::kRuffle, none},
+      {"/h/other/SharedObjects/games.example/a.sol", FileKind::kCookie, Layout::kNone, none},
+      // AIR: the application is the site, with or without its publisher id.
+      {"/h/.appdata/com.example.Game/Local Store/#SharedObjects/Game.swf/save.sol", FileKind::kCookie, Layout::kAir, "com.example.Game"},
+      {"/h/.appdata/com.example.Game.0123456789ABCDEF0123456789abcdef01234567.1/local store/#SharedObjects/G.swf/s.sol", FileKind::kCookie, Layout::kAir, "com.example.Game"},
+      {"/h/.appdata/com.example.Game.0123456789ABCDEF0123456789abcdef01234567/Local Store/#SharedObjects/G.swf/s.sol", FileKind::kCookie, Layout::kAir, "com.example.Game"},
+      {"/h/.appdata/com.example.Game.0123456789ABCDEF0123456789abcdef0123456/Local Store/#SharedObjects/G.swf/s.sol", FileKind::kCookie, Layout::kAir, "com.example.Game.0123456789ABCDEF0123456789abcdef0123456"},
+      {"/h/.appdata/com.example.1/Local Store/#SharedObjects/G.swf/s.sol", FileKind::kCookie, Layout::kAir, "com.example.1"},
+      {"Local Store/#SharedObjects/G.swf/s.sol", FileKind::kCookie, Layout::kFlashPlayer, none},  // no application folder
+      // The player's settings.
+      {"/h/macromedia.com/support/flashplayer/sys/settings.sol", FileKind::kSettings, Layout::kSettings, none},
+      {"/h/Macromedia.COM/Support/FlashPlayer/SYS/#www.example.com/settings.sol", FileKind::kSettings, Layout::kSettings, "www.example.com"},
+      {"/h/macromedia.com/support/flashplayer/sys/#a/deeper/x.sol", FileKind::kSettings, Layout::kSettings, "a"},
       // A site named macromedia.com inside the cookie folders is a site like any other.
-      {"/h/#SharedObjects/K7Q2/macromedia.com/support/flashplayer/sys/x.sol", FileKind::kCookie, "macromedia.com"},
-      {"/h/macromedia.com/support/flashplayer/x.sol", FileKind::kCookie, ""},
-      {"/h/elsewhere/x.sol", FileKind::kCookie, ""},
-      {"x.sol", FileKind::kCookie, ""},
+      {"/h/#SharedObjects/K7Q2/macromedia.com/support/flashplayer/sys/x.sol", FileKind::kCookie, Layout::kFlashPlayer, "macromedia.com"},
+      {"/h/#SharedObjects/K7Q2/ruffle/SharedObjects/x/a.sol", FileKind::kCookie, Layout::kFlashPlayer, "ruffle"},
+      {"/h/macromedia.com/support/flashplayer/x.sol", FileKind::kCookie, Layout::kNone, none},
+      {"/h/elsewhere/x.sol", FileKind::kCookie, Layout::kNone, none},
+      {"x.sol", FileKind::kCookie, Layout::kNone, none},
+      {"", FileKind::kCookie, Layout::kNone, none},
   };
   for (const auto& c : cases) {
     const auto got = discovery::ClassifyPath(c.path);
     EXPECT_EQ(got.kind, c.kind) << c.path;
+    EXPECT_EQ(got.layout, c.layout) << c.path;
     EXPECT_EQ(got.site, c.site) << c.path;
+    // Where a site folder is named, its offset points at it.
+    if (got.siteAt != std::string_view::npos) {
+      EXPECT_EQ(c.path.compare(got.siteAt, got.site->size(), *got.site), 0) << c.path;
+    }
   }
 }
 
@@ -204,11 +256,19 @@ TEST(DeletionRemoveFileBelow, EachKindOfEntry) {
   const auto file = [](const char* bytes = "x") {
     return [bytes](const TempDir& t) { WriteFile(t / "root/dir/target", bytes); };
   };
+  // root/dir/target a link to `target` outside the root: a file with `mode`, or a folder with a
+  // cookie in it when the name ends with "/".
+  const auto linkTo = [](std::string target, mode_t mode = 0644) {
+    return [target, mode](const TempDir& t) {
+      WriteFile(t / target + (target.back() == '/' ? "in.sol" : ""), "keep");
+      chmod((t / target).c_str(), target.back() == '/' ? 0755 : mode);
+      MakeFolders(t / "root/dir");
+      symlink((t / target).c_str(), (t / "root/dir/target").c_str());
+    };
+  };
   const std::vector<BelowCase> cases = {
       {"regular file", file(), Removal::kDeleted, {"root/dir"}, {"root/dir/target"}},
       {"already gone", [](const TempDir& t) { MakeFolders(t / "root/dir"); }, Removal::kGone, {}, {}},
-      {"folder on the way gone", [](const TempDir& t) { MakeFolders(t / "root"); }, Removal::kGone, {}, {}},
-      {"root gone", [](const TempDir&) {}, Removal::kGone, {}, {}},
       {"read-only", [](const TempDir& t) {
          WriteFile(t / "root/dir/target");
          chmod((t / "root/dir/target").c_str(), 0444);
@@ -217,11 +277,9 @@ TEST(DeletionRemoveFileBelow, EachKindOfEntry) {
          WriteFile(t / "root/dir/target");
          chmod((t / "root/dir/target").c_str(), 0200);
        }, Removal::kDeleted, {}, {"root/dir/target"}},
-      {"link to an outside file", [](const TempDir& t) {
-         WriteFile(t / "outside.sol", "keep");
-         MakeFolders(t / "root/dir");
-         symlink((t / "outside.sol").c_str(), (t / "root/dir/target").c_str());
-       }, Removal::kDeleted, {"outside.sol"}, {"root/dir/target"}},
+      {"link to an outside file", linkTo("outside.sol"), Removal::kDeleted, {"outside.sol"}, {"root/dir/target"}},
+      {"link to a read-only file", linkTo("real.sol", 0444), Removal::kDeleted, {"real.sol"}, {"root/dir/target"}},
+      {"link to a folder", linkTo("real/"), Removal::kDeleted, {"real/in.sol"}, {"root/dir/target"}},
       {"dangling link", [](const TempDir& t) {
          MakeFolders(t / "root/dir");
          symlink("nowhere", (t / "root/dir/target").c_str());
@@ -248,6 +306,34 @@ TEST(DeletionRemoveFileBelow, EachKindOfEntry) {
     EXPECT_EQ(result.error, 0) << c.name;
     for (const auto& k : c.kept) EXPECT_TRUE(Exists(tmp / k)) << c.name << ": " << k;
     for (const auto& g : c.gone) EXPECT_FALSE(Exists(tmp / g)) << c.name << ": " << g;
+  }
+}
+
+// "Gone" only when the file's own folder was opened and the name is not in it: a root or a
+// folder on the way that cannot be opened fails with its reason, and the file stays where it is.
+TEST(DeletionRemoveFileBelow, AFolderThatCannotBeOpenedIsAFailureNotGone) {
+  const struct {
+    const char* name;
+    std::string root;  // relative to the temporary folder; "" itself for the empty root
+    const char* path;
+    std::function<void(const TempDir&)> make;
+    int error;
+  } cases[] = {
+      {"root gone", "root/", "root/dir/target", [](const TempDir&) {}, ENOENT},
+      {"folder on the way gone", "root/", "root/dir/target", [](const TempDir& t) { MakeFolders(t / "root"); }, ENOENT},
+      {"root is a file", "root/", "root/dir/target", [](const TempDir& t) { WriteFile(t / "root"); }, ENOTDIR},
+      // The file is there, but "" is no folder: it would have walked from the top.
+      {"empty root", "", "x/target", [](const TempDir& t) { WriteFile(t / "x/target"); }, ENOENT},
+  };
+  for (const auto& c : cases) {
+    TempDir tmp;
+    c.make(tmp);
+    const bool existed = Exists(tmp / c.path);
+    const auto result = platform::Native().RemoveFileBelow(c.root.empty() ? "" : tmp / c.root, tmp / c.path);
+    EXPECT_EQ(result.outcome, Removal::kSystemError) << c.name;
+    EXPECT_EQ(result.error, c.error) << c.name;
+    EXPECT_FALSE(result.FileIsGone()) << c.name;
+    EXPECT_EQ(Exists(tmp / c.path), existed) << c.name;
   }
 }
 

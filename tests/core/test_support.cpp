@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "cookies/details.h"
 
 namespace vesk::test {
 namespace {
@@ -65,7 +64,89 @@ class WrappedFolder final : public platform::Folder {
   std::unique_ptr<platform::Folder> inner_;
 };
 
+using Fault = std::function<int(const std::string&, const std::string&)>;
+
+int Ask(const Fault& fault, const std::string& operation, const std::string& name) {
+  return fault ? fault(operation, name) : 0;
+}
+
+class WrappedNewFile final : public platform::NewFile {
+ public:
+  WrappedNewFile(const Fault& fault, std::string name, std::unique_ptr<platform::NewFile> inner)
+      : fault_(fault), name_(std::move(name)), inner_(std::move(inner)) {}
+  platform::Result Write(const std::string& bytes) override {
+    if (const int error = Ask(fault_, "write", name_)) {
+      inner_->Write(bytes.substr(0, bytes.size() / 2));
+      return {error};
+    }
+    return inner_->Write(bytes);
+  }
+  platform::Result Finish() override {
+    if (const int error = Ask(fault_, "finish", name_)) {
+      inner_->Finish();
+      return {error};
+    }
+    return inner_->Finish();
+  }
+
+ private:
+  const Fault& fault_;
+  std::string name_;
+  std::unique_ptr<platform::NewFile> inner_;
+};
+
+class WrappedTarget final : public platform::TargetFolder {
+ public:
+  WrappedTarget(const Fault& fault, std::unique_ptr<platform::TargetFolder> inner)
+      : fault_(fault), inner_(std::move(inner)) {}
+  platform::Result OpenOrCreateChild(const std::string& name, std::unique_ptr<platform::TargetFolder>& child) override {
+    if (const int error = Ask(fault_, "child", name)) return {error};
+    std::unique_ptr<platform::TargetFolder> real;
+    const platform::Result result = inner_->OpenOrCreateChild(name, real);
+    if (result.ok()) child = std::make_unique<WrappedTarget>(fault_, std::move(real));
+    return result;
+  }
+  std::optional<platform::FileDetails::Type> Look(const std::string& name, platform::Result& error) override {
+    if (const int code = Ask(fault_, "look", name)) {
+      error = {code};
+      return std::nullopt;
+    }
+    return inner_->Look(name, error);
+  }
+  platform::Result CreateFile(const std::string& name, std::unique_ptr<platform::NewFile>& file) override {
+    if (const int error = Ask(fault_, "create", name)) return {error};
+    std::unique_ptr<platform::NewFile> real;
+    const platform::Result result = inner_->CreateFile(name, real);
+    if (result.ok()) file = std::make_unique<WrappedNewFile>(fault_, name, std::move(real));
+    return result;
+  }
+  platform::Result ReadFile(const std::string& name, std::size_t maxBytes, std::string& bytes) override {
+    if (const int error = Ask(fault_, "read", name)) return {error};
+    return inner_->ReadFile(name, maxBytes, bytes);
+  }
+  platform::Result MoveNoReplace(const std::string& from, const std::string& to) override {
+    if (const int error = Ask(fault_, "move", to)) return {error};
+    return inner_->MoveNoReplace(from, to);
+  }
+  platform::Result Remove(const std::string& name) override {
+    if (const int error = Ask(fault_, "remove", name)) return {error};
+    return inner_->Remove(name);
+  }
+
+ private:
+  const Fault& fault_;
+  std::unique_ptr<platform::TargetFolder> inner_;
+};
+
 }  // namespace
+
+platform::Result PlatformWrapper::OpenTargetBase(const std::string& folder,
+                                                 std::unique_ptr<platform::TargetFolder>& base) {
+  std::unique_ptr<platform::TargetFolder> real;
+  const platform::Result result = platform::Native().OpenTargetBase(folder, real);
+  if (result.ok()) base = std::make_unique<WrappedTarget>(targetFault, std::move(real));
+  return result;
+}
 
 TempDir::TempDir() {
   char name[] = "/tmp/vesk-test-XXXXXX";
@@ -104,26 +185,13 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   close(fd);
 }
 
-std::string Utf8FromUtf16(std::u16string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    cookies::AppendUtf8(out, c);
-  }
-  return out;
-}
-
 bool Exists(const std::string& path) {
   struct stat st {};
   return lstat(path.c_str(), &st) == 0;
 }
 
 std::string PlatformWrapper::GetEnv(const std::string& name) {
+  if (onGetEnv) onGetEnv(name);
   const auto it = env.find(name);
   return it == env.end() ? std::string() : it->second;
 }
@@ -156,6 +224,7 @@ std::unique_ptr<platform::Folder> PlatformWrapper::OpenFolder(const std::string&
 
 platform::Result PlatformWrapper::ReadFileHead(const std::string& path, std::size_t maxBytes,
                                                std::string& bytes) {
+  if (onRead) onRead(path);
   if (refusedReads.count(path) != 0) {
     bytes.clear();
     return {EACCES};
@@ -171,10 +240,9 @@ std::optional<platform::FileStatus> PlatformWrapper::GetFileStatus(const std::st
   return platform::Native().GetFileStatus(path);
 }
 
-platform::Result PlatformWrapper::RemoveFile(const std::string& path) {
-  removeCalls.push_back(path);
-  if (refuseAllRemovals || refusedRemovals.count(path) != 0) return {EACCES};
-  return platform::Native().RemoveFile(path);
+platform::Result PlatformWrapper::CheckFolder(const std::string& folder) {
+  if (Refused(folder)) return {EACCES};
+  return platform::Native().CheckFolder(folder);
 }
 
 platform::RemoveResult PlatformWrapper::RemoveFileBelow(const std::string& root, const std::string& path) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "base/wtf8.h"
 #include "platform/platform.h"
 #include "window/controls.h"
 
@@ -48,6 +49,8 @@ class PlatformWrapper : public platform::System {
  public:
   // Variables not in the map read as empty; nothing comes from the real environment.
   std::map<std::string, std::string> env;
+  // Runs before every GetEnv with the variable's name: a test can throw from here.
+  std::function<void(const std::string&)> onGetEnv;
   std::string executableName = "vesk";
   // Folders (with or without trailing separator) whose enumeration is refused.
   std::set<std::string> refusedFolders;
@@ -59,13 +62,21 @@ class PlatformWrapper : public platform::System {
   // Runs before every folder is opened, root or child; gets the folder's path. The scan opens
   // folders on several threads; calls are serialized, one at a time.
   std::function<void(const std::string&)> onOpenFolder;
-  // Every path handed to RemoveFile, in order.
+  // Every path handed to RemoveFileBelow, in order.
   std::vector<std::string> removeCalls;
   // Runs before every RemoveFileBelow, with the root and path, before the real removal: a test
   // can change the disk between listing and deleting here.
   std::function<void(const std::string&, const std::string&)> onRemoveBelow;
-  // The roots handed to RemoveFileBelow, in order (its paths go to removeCalls).
+  // The roots handed to RemoveFileBelow, in order.
   std::vector<std::string> removeRoots;
+
+  // Runs before each operation on the target side of a copy with the operation's name ("child",
+  // "look", "create", "write", "finish", "read", "move", "remove") and the name it works on (for
+  // "write" and "finish" the new file's name); a non-zero return fails it with that code. A
+  // failed "write" first writes half of the bytes, as a disk that fills up on the way.
+  std::function<int(const std::string& operation, const std::string& name)> targetFault;
+  // Runs before every ReadFileHead with its path (after the real reads have been counted).
+  std::function<void(const std::string&)> onRead;
 
   std::string GetEnv(const std::string& name) override;
   std::unique_ptr<platform::Folder> OpenFolder(const std::string& folder,
@@ -74,8 +85,12 @@ class PlatformWrapper : public platform::System {
                                 std::string& bytes) override;
   std::optional<std::int64_t> FileLength(const std::string& path) override;
   std::optional<platform::FileStatus> GetFileStatus(const std::string& path) override;
-  platform::Result RemoveFile(const std::string& path) override;
+  platform::Result CheckFolder(const std::string& folder) override;
   platform::RemoveResult RemoveFileBelow(const std::string& root, const std::string& path) override;
+  std::optional<platform::FileDetails> GetFileDetails(const std::string& path) override {
+    return platform::Native().GetFileDetails(path);
+  }
+  platform::Result OpenTargetBase(const std::string& folder, std::unique_ptr<platform::TargetFolder>& base) override;
   std::string ExecutableName() override { return executableName; }
   platform::Version ProgramVersion() override;
 
@@ -147,14 +162,11 @@ class FakeList : public FakeGeometry<window::ListBox> {
   std::vector<std::string> SelectedItems() const;
 };
 
-// UTF-16 as UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string Utf8FromUtf16(std::u16string_view text);
-
 class FakeText : public FakeGeometry<window::TextBox> {
  public:
   std::string text;
   void SetText(const std::string& value) override { text = value; }
-  void SetText(platform::Utf16String&& value) override { text = Utf8FromUtf16(value); }
+  void SetText(platform::Utf16String&& value) override { text = base::Wtf8FromUtf16(value); }
 };
 
 class FakeCheck : public FakeGeometry<window::CheckBox> {

@@ -6,35 +6,21 @@ lines and exit statuses, and the entries that must be left exactly as they were.
 import argparse
 import json
 import os
-import pty
-import select
 import shutil
-import stat
 import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from solgen import sol_bytes  # noqa: E402
+from harness import at_terminal, check, outcome, snapshot  # noqa: E402
+from solgen import write_sol  # noqa: E402
 
 PEPPER = "Pepper Data/Shockwave Flash/WritableRoot"
 SYS = "macromedia.com/support/flashplayer/sys"
 
 
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
 def put(path, name="c"):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as out:
-        out.write(sol_bytes(name, [("k", name)]))
-    return path
+    return write_sol(path, name, [("k", name)])
 
 
 class Home:
@@ -84,40 +70,12 @@ class Program:
 
     def at_terminal(self, answer, *args):
         """Runs with a pseudo-terminal as its input and output; types `answer` once asked."""
-        pid, fd = pty.fork()
-        if pid == 0:
-            os.execve(self.path, [self.path, *args], self.env)
-        seen = b""
-        answered = False
-        while True:
-            ready, _, _ = select.select([fd], [], [], 30)
-            check(ready, f"no output from {args} at the terminal: {seen!r}")
-            try:
-                chunk = os.read(fd, 4096)
-            except OSError:  # the program has ended
-                break
-            if not chunk:
-                break
-            seen += chunk
-            if not answered and b"[y/N] " in seen:
-                os.write(fd, answer.encode() + b"\n")
-                answered = True
-        _, status = os.waitpid(pid, 0)
-        return os.waitstatus_to_exitcode(status), seen.decode().replace("\r\n", "\n"), answered
+        status, seen, answered = at_terminal([self.path, *args], self.env, answer)
+        return status, seen.decode(), answered
 
 
 def result_lines(out):
     return [tuple(line.split("\t", 1)) for line in out.splitlines()]
-
-
-def snapshot(path):
-    st = os.lstat(path)
-    if stat.S_ISLNK(st.st_mode):
-        return ("link", os.readlink(path))
-    if stat.S_ISREG(st.st_mode):
-        with open(path, "rb") as f:
-            return ("file", f.read(), stat.S_IMODE(st.st_mode), st.st_mtime_ns)
-    return ("other", stat.S_IFMT(st.st_mode), stat.S_IMODE(st.st_mode))
 
 
 ROOTS = []  # removed at the end
@@ -202,7 +160,37 @@ def test_selection(program_path):
     check(left == {"localhost", "ads.tracker.net"}, f"kept sites survive: {left}")
 
 
+def test_roots(program_path):
+    """Roots that name nothing walk nothing and delete nothing: each command line with its status and
+    its one line on standard error (then the usage for a usage error)."""
+    home, program = fresh(program_path)
+    before = home.existing()
+    missing = os.path.join(home.root, "missing")
+    plug = home.folders["plug-in"]
+    for args, status, first, usage in (
+            (["delete", "--root", "", "--all", "--yes"], 2, "vesk-cli: --root: DIR is empty", True),
+            (["delete", "--root=", "--all", "--yes"], 2, "vesk-cli: --root: DIR is empty", True),
+            (["list", "--root", plug, "--root", ""], 2, "vesk-cli: --root: DIR is empty", True),
+            (["delete", "--deeper", "--root", plug, "--all", "--yes"], 2, "vesk-cli: --deeper excludes --root", True),
+            (["list", "--root", plug, "--deeper"], 2, "vesk-cli: --deeper excludes --root", True),
+            (["delete", "--root", missing, "--all", "--yes"], 1,
+             f"vesk-cli: {missing}: cannot open the folder: No such file or directory", False),
+            (["delete", "--root", plug, "--root", missing, "--all", "--yes"], 1,
+             f"vesk-cli: {missing}: cannot open the folder: No such file or directory", False)):
+        rc, out, err = program.run(*args)
+        lines = err.splitlines()
+        check(rc == status and out == "" and lines[0] == first, f"{args}: {rc} {out!r} {err!r}")
+        check(lines[1].startswith("usage: ") if usage else len(lines) == 1, f"{args}: {err!r}")
+        check(home.existing() == before, f"{args}: nothing deleted")
+
+
 def test_terminal(program_path):
+    home, program = fresh(program_path)
+    odd = put(home.folders["plug-in"] + "#SharedObjects/R4ND0M00/odd.example/t\x1b]0;owned\x07.sol")
+    rc, seen, answered = program.at_terminal("n", "delete", "--site", "odd.example", "--all-stores")
+    check(answered and "$'" + odd.replace("\x1b", "\\x1B").replace("\x07", "\\x07") + "'\n" in seen,
+          f"the question shows the selection escaped: {seen!r}")
+    check("\x1b]" not in seen and rc == 1 and os.path.exists(odd), f"nothing reached the terminal raw: {seen!r}")
     for answer, deleted in (("y", True), ("YES", True), ("n", False), ("", False), ("yess", False)):
         home, program = fresh(program_path)
         chosen = {p for p, v in home.cookies.items() if v[1] == "localhost"}
@@ -250,28 +238,28 @@ def test_special_entries(program_path):
           f"a second run finds only the survivors: {out!r}")
 
 
+def run_checks(program_path):
+    with tempfile.TemporaryDirectory(prefix="vesk-cleanup-e2e-") as root:
+        home = Home(root)
+        program = Program(program_path, home.home)
+        test_stores(program, home)
+        test_list_all_stores(program, home)
+    test_refusals(program_path)
+    test_selection(program_path)
+    test_roots(program_path)
+    test_terminal(program_path)
+    test_special_entries(program_path)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
     args = parser.parse_args()
     try:
-        with tempfile.TemporaryDirectory(prefix="vesk-cleanup-e2e-") as root:
-            home = Home(root)
-            program = Program(args.program, home.home)
-            test_stores(program, home)
-            test_list_all_stores(program, home)
-        test_refusals(args.program)
-        test_selection(args.program)
-        test_terminal(args.program)
-        test_special_entries(args.program)
-    except Failure as failure:
-        print("FAILED:", failure, file=sys.stderr)
-        return 1
+        return outcome("vesk-cli stores and delete end to end", run_checks, args.program)
     finally:
         for root in ROOTS:
             shutil.rmtree(root, ignore_errors=True)
-    print("vesk-cli stores and delete end to end: passed")
-    return 0
 
 
 if __name__ == "__main__":

@@ -14,6 +14,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import at_terminal, check, outcome  # noqa: E402
 from solgen import sol_bytes  # noqa: E402
 
 MODIFIED = 1273861325  # 2010-05-14 18:22:05 UTC
@@ -52,15 +53,6 @@ def amf3_sol(name, fields):
     return b"\x00\xbf" + struct.pack(">I", len(body)) + body
 
 
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
 class Store:
     """A home folder with a Flash Player store, a stray cookie outside it and a few decoys."""
 
@@ -74,13 +66,16 @@ class Store:
                              sol_bytes("prefs", [("title", "Hello"), ("count", 3), ("dark", False), ("none", None)]))
         self.odd = self.put(os.path.join(store, b"odd\xff.example", b"n\xe9.sol"), sol_bytes("odd", [("k", "v")]))
         self.comma = self.put(os.path.join(store, b'comma, "quoted"', b'a,"b".sol'), sol_bytes("q", [("k", 1)]))
+        # A name that would drive a terminal: a right-to-left override, a colour and a line feed.
+        self.escape = self.put(os.path.join(store, b"rtl\xe2\x80\xae.example", b"a\x1b[31mRED\nB.sol"),
+                               sol_bytes("e", [("k", 1)]))
         good = sol_bytes("broken", [("kept", "yes"), ("lost", "a long string")])
         self.broken = self.put(os.path.join(store, b"broken.example", b"cut.sol"), good[:-6])
         self.stray = self.put(os.path.join(home, b"elsewhere", b"stray.sol"), sol_bytes("stray", []))
         self.put(os.path.join(store, b"news.example", b"notes.txt"), b"not a cookie")
         os.makedirs(os.path.join(store, b"folder.sol"))
         self.folder = os.path.join(store, b"folder.sol")
-        self.listed = [self.amf3, self.amf0, self.odd, self.comma, self.broken]
+        self.listed = [self.amf3, self.amf0, self.odd, self.comma, self.broken, self.escape]
 
     @staticmethod
     def put(path, data):
@@ -101,6 +96,11 @@ class Program:
         done = subprocess.run([self.path, *args], env=self.env, capture_output=True, timeout=60)
         return done.returncode, done.stdout, done.stderr
 
+    def at_terminal(self, *args):
+        """Standard output and error on a pseudo-terminal: what the person there sees."""
+        status, seen, _ = at_terminal([self.path, *args], self.env)
+        return status, seen
+
 
 def json_lines(out):
     check(out.endswith(b"\n"), "JSON Lines end with a newline")
@@ -115,12 +115,14 @@ def exact_path(record):
 
 
 def test_list(program, store):
-    rc, out, err = program.run("list")
+    rc, out, err = program.run("list", "-0")
     check(rc == 0 and err == b"", f"list: status {rc}, stderr {err!r}")
-    paths = out.split(b"\n")
-    check(paths[-1] == b"", "text ends with a newline")
+    paths = out.split(b"\0")
+    check(paths[-1] == b"", "every path ends with a NUL byte")
     paths = paths[:-1]
-    check(sorted(paths) == sorted(store.listed), f"list gives the store's cookies exactly: {paths}")
+    check(sorted(paths) == sorted(store.listed), f"list -0 gives the store's cookies exactly: {paths}")
+    rc, out, err = program.run("list")
+    check(rc == 0 and out == b"".join(p + b"\n" for p in paths), f"into a pipe, the exact bytes a line: {out!r}")
 
     rc, out, _ = program.run("list", "--format", "json")
     check(rc == 0, "list json status")
@@ -140,7 +142,8 @@ def test_list(program, store):
 
     rc, out, _ = program.run("list", "--format", "csv")
     check(rc == 0, "list csv status")
-    check(out.count(b"\r\n") == len(paths) + 1 and out.count(b"\n") == len(paths) + 1, "CSV records end in CRLF")
+    check(out.count(b"\r\n") == len(paths) + 1 and
+          out.count(b"\n") == len(paths) + 1 + sum(p.count(b"\n") for p in paths), "CSV records end in CRLF")
     rows = list(csv.reader(io.StringIO(out.decode("utf-8", "surrogateescape"), newline="")))
     check(rows[0] == ["path", "folder", "site", "size", "modified"], f"CSV header: {rows[0]}")
     check([os.fsencode(r[0]) for r in rows[1:]] == paths, "CSV carries the exact paths in order")
@@ -150,8 +153,8 @@ def test_list(program, store):
         check(row[3:] == [str(os.path.getsize(path)), "2010-05-14T18:22:05Z"], f"CSV size and time: {row}")
     check({os.fsencode(r[0]): r[2] for r in rows[1:]}[store.comma] == 'comma, "quoted"', "CSV site")
 
-    rc, out, _ = program.run("list", "--deeper")
-    check(rc == 0 and sorted(out.split(b"\n")[:-1]) == sorted(store.listed + [store.stray]),
+    rc, out, _ = program.run("list", "--deeper", "-0")
+    check(rc == 0 and sorted(out.split(b"\0")[:-1]) == sorted(store.listed + [store.stray]),
           "deeper adds the cookie outside the store")
     rc, out, _ = program.run("list", "--root", os.fsdecode(os.path.dirname(store.stray)),
                              "--root", os.fsdecode(os.path.dirname(store.amf0)))
@@ -196,14 +199,35 @@ def test_show(program, store):
           "in text the unreadable file is only on stderr")
 
 
-def test_usage(program, version):
+def test_terminal(program, store):
+    """On a terminal a path that would act on it is shown escaped, as ls does; -0 stays exact."""
+    escaped = b"$'" + store.escape.replace(b"\xe2\x80\xae", b"\\u202E").replace(b"\x1b", b"\\x1B").replace(
+        b"\n", b"\\n") + b"'"
+    rc, seen = program.at_terminal("list")
+    check(rc == 0 and escaped + b"\n" in seen, f"escaped on a terminal: {seen!r}")
+    check(b"\x1b" not in seen and b"\xe2\x80\xae" not in seen, "no control reaches the terminal")
+    check(store.amf3 + b"\n" in seen, "a plain path is shown as it is")
+    rc, seen = program.at_terminal("list", "--root", os.fsdecode(store.escape))
+    check(rc == 1 and b"vesk-cli: " + escaped + b": cannot open the folder: Not a directory" in seen,
+          f"an error line escapes the path it names: {seen!r}")
+    rc, seen = program.at_terminal("list", "-0")
+    check(rc == 0 and store.escape + b"\0" in seen, "-0 writes the exact bytes even on a terminal")
+
+
+def test_usage(program, version, store):
+    root = os.fsdecode(os.path.dirname(store.amf0))
     for args in ([], ["show"], ["list", "--format", "xml"], ["show", "--format", "csv", "x.sol"], ["frobnicate"],
-                 ["list", "--root"], ["list", "--root", ""], ["list", "--bogus"]):
+                 ["list", "--root"], ["list", "--root", ""], ["list", "--bogus"],
+                 ["list", "--root="], ["list", "--root", root, "--root", ""], ["delete", "--root", "", "--all", "--yes"],
+                 ["delete", "--root=", "--all", "--yes"], ["list", "--deeper", "--root", root],
+                 ["delete", "--deeper", "--root", root, "--all", "--yes"], ["list", "-0", "--format", "json"],
+                 ["list", "--print0", "--format", "csv"]):
         rc, out, err = program.run(*args)
         check(rc == 2, f"{args}: usage error gives 2, not {rc}")
         check(out == b"", f"{args}: nothing on stdout")
         first, rest = err.decode().split("\n", 1)
         check(first.startswith("vesk-cli: ") and rest.startswith("usage: vesk-cli "), f"{args}: stderr {err!r}")
+        check(all(os.path.exists(p) for p in store.listed), f"{args}: every cookie is still there")
     _, _, err = program.run("frobnicate")
     check(err.startswith(b"vesk-cli: unknown command: frobnicate\n"), f"an unknown command is named: {err!r}")
     rc, out, _ = program.run("--version")
@@ -214,6 +238,13 @@ def test_usage(program, version):
         check(rc == 0 and expected in out, f"{args}: {out!r}")
 
 
+def run_checks(program, store, version):
+    test_list(program, store)
+    test_show(program, store)
+    test_terminal(program, store)
+    test_usage(program, version, store)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
@@ -221,17 +252,7 @@ def main():
     args = parser.parse_args()
     with tempfile.TemporaryDirectory(prefix="vesk-cli-e2e-") as home:
         home = os.fsencode(home)
-        store = Store(home)
-        program = Program(args.program, home)
-        try:
-            test_list(program, store)
-            test_show(program, store)
-            test_usage(program, args.version)
-        except Failure as failure:
-            print("FAILED:", failure, file=sys.stderr)
-            return 1
-    print("vesk-cli end to end: passed")
-    return 0
+        return outcome("vesk-cli end to end", run_checks, Program(args.program, home), Store(home), args.version)
 
 
 if __name__ == "__main__":

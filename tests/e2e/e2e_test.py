@@ -15,19 +15,11 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from harness import Failure, check  # noqa: E402
 from solgen import write_sol  # noqa: E402
 
 SKIP = 77
 STORE = os.path.join("macromedia", "flash player", "#sharedobjects")
-
-
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
 
 
 def wait_for(what, probe, timeout=10.0):

@@ -5,32 +5,20 @@ the entries that must be left exactly as they were.
 
 Needs WINEPREFIX and the rest of scripts/test-windows.sh's Wine environment."""
 
-import argparse
 import json
 import os
 import pty
 import select
-import shutil
-import stat
 import subprocess
 import sys
-import tempfile
 import time
 import tty
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from solgen import sol_bytes  # noqa: E402
+from harness import check, main_under_wine, snapshot  # noqa: E402
+from solgen import write_sol  # noqa: E402
 
 PEPPER = os.path.join("Pepper Data", "Shockwave Flash", "WritableRoot")
-
-
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
 
 
 # Wine's Z: drive is the Unix root; converting here spares a Wine start per path (winepath).
@@ -44,20 +32,7 @@ def unix_path(windows):
 
 
 def put(path, site="c"):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as out:
-        out.write(sol_bytes(site, [("k", site)]))
-    return path
-
-
-def snapshot(path):
-    st = os.lstat(path)
-    if stat.S_ISLNK(st.st_mode):
-        return ("link", os.readlink(path))
-    if stat.S_ISREG(st.st_mode):
-        with open(path, "rb") as f:
-            return ("file", f.read(), stat.S_IMODE(st.st_mode))
-    return ("other", stat.S_IFMT(st.st_mode))
+    return write_sol(path, site, [("k", site)])
 
 
 class Profile:
@@ -135,83 +110,69 @@ def results(out):
     return {path: result for result, path in (line.split("\t", 1) for line in out.splitlines())}
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--program", required=True)
-    args = parser.parse_args()
-    # One server for all the runs below; when one is already running, that one serves.
-    subprocess.run(["wineserver", "-p10"], stderr=subprocess.DEVNULL)
-    scratch = tempfile.mkdtemp(prefix="vesk-cleanup-wine-")
-    try:
-        profile = Profile(scratch)
-        program = Program(args.program, profile)
-        to_unix = {windows_path(p): p for p in profile.cookies}
+def run_checks(args, scratch):
+    profile = Profile(scratch)
+    program = Program(args.program, profile)
+    to_unix = {windows_path(p): p for p in profile.cookies}
 
-        rc, out, err = program.run("stores")
-        rows = [line.split("\t") for line in out.splitlines()]
-        check(rc == 0, f"stores: status {rc}, stderr {err!r}")
-        check([(r[0], r[3]) for r in rows] ==
-              [(name, windows_path(folder) + "\\") for name, folder in profile.stores], f"stores: {rows}")
-        check(all(r[2] == "2" for r in rows), f"two cookies in each: {rows}")
+    rc, out, err = program.run("stores")
+    rows = [line.split("\t") for line in out.splitlines()]
+    check(rc == 0, f"stores: status {rc}, stderr {err!r}")
+    check([(r[0], r[3]) for r in rows] ==
+          [(name, windows_path(folder) + "\\") for name, folder in profile.stores], f"stores: {rows}")
+    check(all(r[2] == "2" for r in rows), f"two cookies in each: {rows}")
 
-        rc, out, _ = program.run("list", "--all-stores", "--format", "json")
-        records = [json.loads(line) for line in out.splitlines()]
-        check(rc == 0 and sorted(to_unix[r["path"]] for r in records) == sorted(profile.cookies), "every cookie once")
-        order = [name for name, _ in profile.stores]
-        check([r["store"] for r in records] == sorted((r["store"] for r in records), key=order.index),
-              "in store order")
-        check(all(profile.cookies[to_unix[r["path"]]] == (r["store"], r["site"]) for r in records), "store and site")
+    rc, out, _ = program.run("list", "--all-stores", "--format", "json")
+    records = [json.loads(line) for line in out.splitlines()]
+    check(rc == 0 and sorted(to_unix[r["path"]] for r in records) == sorted(profile.cookies), "every cookie once")
+    order = [name for name, _ in profile.stores]
+    check([r["store"] for r in records] == sorted((r["store"] for r in records), key=order.index),
+          "in store order")
+    check(all(profile.cookies[to_unix[r["path"]]] == (r["store"], r["site"]) for r in records), "store and site")
 
-        before = profile.existing()
-        rc, out, err = program.run("delete", "--all-stores", "--all")
-        check(rc == 2 and out == "" and profile.existing() == before, f"no console, no --yes: {rc} {err!r}")
+    before = profile.existing()
+    rc, out, err = program.run("delete", "--all-stores", "--all")
+    check(rc == 2 and out == "" and profile.existing() == before, f"no console, no --yes: {rc} {err!r}")
 
-        # Special entries in the plug-in's store, each to be left as it was.
-        site = os.path.join(profile.stores[0][1], "#SharedObjects", "R4ND0M00", "special.example")
-        target = put(os.path.join(profile.outside, "target.sol"))
-        inner = put(os.path.join(profile.outside, "cookies", "inner.sol"))
-        readonly = put(os.path.join(site, "readonly.sol"))
-        os.chmod(readonly, 0o444)  # the read-only attribute, as Wine shows it
-        link = os.path.join(site, "link.sol")
-        os.symlink(target, link)
-        os.symlink(os.path.dirname(inner), os.path.join(site, "folder-link"))
-        fifo = os.path.join(site, "x.sol")
-        os.mkfifo(fifo)
-        kept = [p for p, (_, s) in profile.cookies.items() if s == "keep.example"]
-        watched = [readonly, link, fifo, target, inner] + kept
-        before = {p: snapshot(p) for p in watched}
+    # Special entries in the plug-in's store, each to be left as it was.
+    site = os.path.join(profile.stores[0][1], "#SharedObjects", "R4ND0M00", "special.example")
+    target = put(os.path.join(profile.outside, "target.sol"))
+    inner = put(os.path.join(profile.outside, "cookies", "inner.sol"))
+    readonly = put(os.path.join(site, "readonly.sol"))
+    os.chmod(readonly, 0o444)  # the read-only attribute, as Wine shows it
+    link = os.path.join(site, "link.sol")
+    os.symlink(target, link)
+    os.symlink(os.path.dirname(inner), os.path.join(site, "folder-link"))
+    fifo = os.path.join(site, "x.sol")
+    os.mkfifo(fifo)
+    kept = [p for p, (_, s) in profile.cookies.items() if s == "keep.example"]
+    watched = [readonly, link, fifo, target, inner] + kept
+    before = {p: snapshot(p, times=False) for p in watched}
 
-        rc, out, err = program.run("delete", "--all-stores", "--all", "--keep", "KEEP.*", "--yes")
-        got = {unix_path(path): result for path, result in results(out).items()}
-        check(rc == 1, f"survivors give status 1: {rc} {err!r}")
-        check(got.get(readonly) == "kept: read-only", f"read-only: {got}")
-        # Wine follows a Unix link whatever is asked, so the program refuses it rather than risk
-        # the target; Windows itself removes the link.
-        check(got.get(link) in ("deleted", "refused: path changed"), f"link: {got}")
-        check(got.get(fifo, "").startswith(("refused", "error")), f"FIFO: {got}")
-        check(not any(p.startswith(os.path.join(site, "folder-link")) for p in got), "folder link not entered")
-        tracked = {p for p, (_, s) in profile.cookies.items() if s == "ads.tracker.example"}
-        check(all(got.get(p) == "deleted" for p in tracked) and not any(os.path.lexists(p) for p in tracked),
-              f"the other sites' cookies are deleted: {got}")
-        for path, was in before.items():
-            if path == link and got.get(link) == "deleted":
-                check(not os.path.lexists(link), "the deleted link is gone")
-                continue
-            check(os.path.lexists(path) and snapshot(path) == was, f"{path} left exactly as it was")
+    rc, out, err = program.run("delete", "--all-stores", "--all", "--keep", "KEEP.*", "--yes")
+    got = {unix_path(path): result for path, result in results(out).items()}
+    check(rc == 1, f"survivors give status 1: {rc} {err!r}")
+    check(got.get(readonly) == "kept: read-only", f"read-only: {got}")
+    # Wine follows a Unix link whatever is asked, so the program refuses it rather than risk
+    # the target; Windows itself removes the link.
+    check(got.get(link) in ("deleted", "refused: path changed"), f"link: {got}")
+    check(got.get(fifo, "").startswith(("refused", "error")), f"FIFO: {got}")
+    check(not any(p.startswith(os.path.join(site, "folder-link")) for p in got), "folder link not entered")
+    tracked = {p for p, (_, s) in profile.cookies.items() if s == "ads.tracker.example"}
+    check(all(got.get(p) == "deleted" for p in tracked) and not any(os.path.lexists(p) for p in tracked),
+          f"the other sites' cookies are deleted: {got}")
+    for path, was in before.items():
+        if path == link and got.get(link) == "deleted":
+            check(not os.path.lexists(link), "the deleted link is gone")
+            continue
+        check(os.path.lexists(path) and snapshot(path, times=False) == was, f"{path} left exactly as it was")
 
-        for answer, deleted in (("n", False), ("y", True)):
-            rc, answered = program.on_console(answer, "delete", "--all-stores", "--site", "keep.example")
-            check(answered, "the question is asked on the console")
-            check((rc == 0) == deleted and any(os.path.exists(p) for p in kept) != deleted,
-                  f"answer {answer!r}: status {rc}")
-    except Failure as failure:
-        print("FAILED:", failure, file=sys.stderr)
-        return 1
-    finally:
-        shutil.rmtree(scratch, ignore_errors=True)
-    print("vesk-cli.exe stores and delete under Wine: passed")
-    return 0
+    for answer, deleted in (("n", False), ("y", True)):
+        rc, answered = program.on_console(answer, "delete", "--all-stores", "--site", "keep.example")
+        check(answered, "the question is asked on the console")
+        check((rc == 0) == deleted and any(os.path.exists(p) for p in kept) != deleted,
+              f"answer {answer!r}: status {rc}")
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main_under_wine("vesk-cli.exe stores and delete under Wine", run_checks, "vesk-cleanup-wine-"))

@@ -12,6 +12,7 @@
 #include "discovery/scan.h"
 #include "platform/platform.h"
 #include "platform/utf16.h"
+#include "tests/wtf8_cases.h"
 #include "tests/win32/temp_folder.h"
 
 namespace vesk {
@@ -45,7 +46,7 @@ TEST(Win32Platform, ListsNamesOutsideTheAnsiCodePageExactly) {
   EXPECT_EQ(Scan(root.Path()), (std::vector<std::string>{">>" + folder, "    " + cookie, ""}));
   EXPECT_EQ(Read(cookie), "tokyo");
   EXPECT_EQ(Native().FileLength(cookie), 5);
-  EXPECT_TRUE(Native().RemoveFile(cookie).ok());
+  EXPECT_EQ(Native().RemoveFileBelow(root.Path(), cookie).outcome, platform::Removal::kDeleted);
   EXPECT_FALSE(Exists(cookie));
   EXPECT_TRUE(Exists(folder));  // only the file goes
 }
@@ -100,7 +101,7 @@ TEST(Win32Platform, PathLongerThanMaxPathIsListedReadAndDeleted) {
   EXPECT_EQ(entries.size(), 8u);  // six folders, the file, the spare slot
   EXPECT_EQ(Read(cookie), "long way down");
   EXPECT_EQ(Native().FileLength(cookie), 13);
-  EXPECT_TRUE(Native().RemoveFile(cookie).ok());
+  EXPECT_EQ(Native().RemoveFileBelow(root.Path(), cookie).outcome, platform::Removal::kDeleted);
   EXPECT_FALSE(Exists(cookie));
 }
 
@@ -120,7 +121,7 @@ TEST(Win32Platform, NamesEndingInDotOrBlankAreKeptApartFromTheirTrimmedTwins) {
   EXPECT_EQ(Read(root / "site.\\x.sol"), "in dotted folder");
   EXPECT_EQ(Native().FileLength(root / "blank "), 10);
 
-  EXPECT_TRUE(Native().RemoveFile(root / "dot.").ok());
+  EXPECT_EQ(Native().RemoveFileBelow(root.Path(), root / "dot.").outcome, platform::Removal::kDeleted);
   EXPECT_FALSE(Exists(root / "dot."));
   EXPECT_EQ(Read(root / "dot"), "plain");
 }
@@ -139,22 +140,13 @@ TEST(Win32Platform, ReadOnlyFileIsRefusedAndKept) {
   const std::string cookie = root / "locked.sol";
   ASSERT_TRUE(SetFileAttributesW(Literal(cookie).c_str(), FILE_ATTRIBUTE_READONLY));
 
-  EXPECT_FALSE(Native().RemoveFile(cookie).ok());
+  EXPECT_EQ(Native().RemoveFileBelow(root.Path(), cookie).outcome, platform::Removal::kReadOnly);
   EXPECT_TRUE(Exists(cookie));
   EXPECT_EQ(Read(cookie), "keep me");
 
   ASSERT_TRUE(SetFileAttributesW(Literal(cookie).c_str(), FILE_ATTRIBUTE_NORMAL));
-  EXPECT_TRUE(Native().RemoveFile(cookie).ok());
+  EXPECT_EQ(Native().RemoveFileBelow(root.Path(), cookie).outcome, platform::Removal::kDeleted);
   EXPECT_FALSE(Exists(cookie));
-}
-
-TEST(Win32Platform, RemoveFileNeverTakesAFolderAndTakesAGoneFileAsDeleted) {
-  TempFolder root;
-  root.MakeFolder("empty.sol");
-  EXPECT_FALSE(Native().RemoveFile(root / "empty.sol").ok());
-  EXPECT_TRUE(Exists(root / "empty.sol"));
-  EXPECT_TRUE(Native().RemoveFile(root / "never-was.sol").ok());
-  EXPECT_TRUE(Native().RemoveFile(root / "no-folder\\never-was.sol").ok());
 }
 
 // The guarded delete rule: reached one folder at a time from the root, reparse points refused.
@@ -174,15 +166,25 @@ TEST(Win32Platform, RemoveFileBelowKeepsTheWindowsRules) {
   } cases[] = {
       {"site\\a.sol", Removal::kDeleted, false},         {"site\\Ελλάδα.sol", Removal::kDeleted, false},
       {"site\\a.sol", Removal::kGone, false},            {"site\\locked.sol", Removal::kReadOnly, true},
-      {"site\\folder.sol", Removal::kNotRegularFile, true}, {"nowhere\\x.sol", Removal::kGone, false},
+      {"site\\folder.sol", Removal::kNotRegularFile, true},
+      // Its folder was never opened: not "gone", a failure with the reason.
+      {"nowhere\\x.sol", Removal::kSystemError, false},
       {"site\\locked.sol\\x.sol", Removal::kPathChanged, false},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Native().RemoveFileBelow(store, store + c.name).outcome, c.outcome) << c.name;
+    const platform::RemoveResult result = Native().RemoveFileBelow(store, store + c.name);
+    EXPECT_EQ(result.outcome, c.outcome) << c.name;
+    EXPECT_EQ(platform::IsNotFound(result.error), c.outcome == Removal::kSystemError) << c.name;
     EXPECT_EQ(Exists(store + c.name), c.exists) << c.name;
   }
   EXPECT_EQ(Read(root / "store\\site\\locked.sol"), "keep");
   EXPECT_EQ(Native().RemoveFileBelow(store, root / "elsewhere\\a.sol").outcome, Removal::kPathChanged);
+  // A root that is not there, or none at all.
+  for (const std::string& missing : {root / "no-store", std::string()}) {
+    const platform::RemoveResult result = Native().RemoveFileBelow(missing, missing + "\\site\\a.sol");
+    EXPECT_EQ(result.outcome, Removal::kSystemError) << missing;
+    EXPECT_TRUE(platform::IsNotFound(result.error)) << missing << ": " << result.error;
+  }
 }
 
 TEST(Win32Platform, RemoveFileBelowRefusesAFolderSwappedForAJunction) {
@@ -249,8 +251,16 @@ TEST(Win32Platform, FileLengthBeyondFourGibibytes) {
 
 TEST(Win32Platform, MissingFolderCannotBeOpened) {
   TempFolder root;
+  root.WriteFile("file.sol", "x");
   EXPECT_EQ(Native().OpenFolder(root / "missing\\", "*.*"), nullptr);
   EXPECT_EQ(Scan(root / "missing"), (std::vector<std::string>{""}));
+  EXPECT_TRUE(Native().CheckFolder(root.Path()).ok());
+  EXPECT_TRUE(Native().CheckFolder(root.Path() + "\\").ok());
+  for (const std::string& missing : {root / "missing", root / "missing\\deeper", root / "file.sol", std::string()}) {
+    const platform::Result result = Native().CheckFolder(missing);
+    EXPECT_FALSE(result.ok()) << missing;
+    EXPECT_TRUE(platform::IsNotFound(result.error)) << missing << ": " << result.error;
+  }
 }
 
 TEST(Win32Platform, EnvironmentValuesArriveAsUtf8) {
@@ -268,26 +278,63 @@ TEST(Win32Platform, ExecutableNameIsTheRunningModuleWithoutFolderAndExtension) {
 }
 
 TEST(Win32Platform, Utf8ToUtf16GivesWhatTheSystemGives) {
-  // Our own conversion of valid text and the system's of any other must agree everywhere.
+  // Well-formed text converts as the system converts it.
   const std::vector<std::string> texts = {
       "plain ASCII",
       "\xc2\xb7\xc2\xb7 marks",                    // U+00B7, the mark of a control byte
       "Gr\xc3\xbc\xc3\x9f" "e \xe6\x97\xa5\xe6\x9c\xac",  // two- and three-byte sequences
       "\xf0\x9f\x98\x80 pair",                      // a surrogate pair
       std::string("nul\0inside", 10),
-      "\xc3",                                        // cut short
-      "\xc0\xaf over-long",
-      "\xed\xa0\x80 a surrogate half",
-      "\xf4\x90\x80\x80 beyond U+10FFFF",
-      "lone \x80 continuation",
-      "\xe6\x97 short then ASCII",
+      std::string(40, 'x') + "\xef\xbf\xbd" + std::string(9, 'y'),  // runs of ASCII around U+FFFD
   };
   for (const std::string& text : texts) {
     const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring expected(static_cast<std::size_t>(length), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), expected.data(), length);
     EXPECT_EQ(platform::Wide(text), expected) << text;
+    EXPECT_EQ(platform::ShownWide(text), expected) << text;
+    EXPECT_EQ(platform::Utf8(expected), text) << text;
   }
+}
+
+TEST(Win32Platform, EveryUtf16NameRoundTripsThroughWtf8) {
+  for (const test::Wtf8Case& c : test::Wtf8Cases()) {
+    const std::wstring units(c.units.begin(), c.units.end());
+    EXPECT_EQ(platform::Utf8(units), c.wtf8) << c.name;
+    EXPECT_EQ(platform::Wide(c.wtf8), units) << c.name;
+    EXPECT_EQ(platform::ShownWide(c.wtf8), platform::Wide(c.shown)) << c.name;
+  }
+}
+
+// A name NTFS allows but UTF-8 cannot spell: listed, read and deleted by its exact units.
+TEST(Win32Platform, NameWithAnUnpairedSurrogateSurvivesFromScanToDelete) {
+  TempFolder root;
+  const std::string name = "lone \xed\xa0\x80 high.sol";  // U+D800 alone
+  const std::wstring wide = L"lone \xD800 high.sol";
+  root.MakeFolder("site");
+  const HANDLE file = CreateFileW(Literal(root / "site").append(L"\\").append(wide).c_str(), GENERIC_WRITE, 0,
+                                  nullptr, CREATE_NEW, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) GTEST_SKIP() << "this file system takes no such name: error " << GetLastError();
+  DWORD written = 0;
+  WriteFile(file, "odd", 3, &written, nullptr);
+  CloseHandle(file);
+  WIN32_FIND_DATAW found{};
+  const HANDLE find = FindFirstFileW(Literal(root / "site\\*.sol").c_str(), &found);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  FindClose(find);
+  if (found.cFileName != wide) {
+    GTEST_SKIP() << "this file system keeps no unpaired surrogate: the name came back as "
+                 << ::testing::PrintToString(platform::Utf8(found.cFileName));
+  }
+  root.WriteFile("site\\lone \xef\xbf\xbd high.sol", "twin");  // what a lossy conversion would name
+
+  const std::string cookie = root / "site\\" + name;
+  const auto entries = Scan(root.Path());
+  EXPECT_EQ(std::count(entries.begin(), entries.end(), "    " + cookie), 1);
+  EXPECT_EQ(Read(cookie), "odd");
+  EXPECT_EQ(Native().RemoveFileBelow(root.Path(), cookie).outcome, platform::Removal::kDeleted);
+  EXPECT_FALSE(Exists(cookie));
+  EXPECT_EQ(Read(root / "site\\lone \xef\xbf\xbd high.sol"), "twin");
 }
 
 TEST(Win32Platform, ReadAheadListsTheSameTreeAsTheSequentialWalk) {

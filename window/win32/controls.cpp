@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "window/win32/last_words.h"
 #include "window/win32/text.h"
 #include "window/win32/text_view.h"
 #include "window/win32/timing_log.h"
@@ -59,7 +60,11 @@ LRESULT CALLBACK ListBoxControl::Subclass(HWND hwnd, UINT message, WPARAM wParam
     list->hwnd_ = nullptr;
     return DefSubclassProc(hwnd, message, wParam, lParam);
   }
-  return list->OnMessage(message, wParam, lParam);
+  try {
+    return list->OnMessage(message, wParam, lParam);
+  } catch (...) {
+    EndAfterException();
+  }
 }
 
 LRESULT ListBoxControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -148,7 +153,7 @@ void ListBoxControl::AddItems(const std::vector<std::string>& texts) {
   wide.reserve(texts.size());
   std::size_t characters = 0;
   for (const auto& text : texts) {
-    wide.push_back(Wide(text));
+    wide.push_back(ShownWide(text));
     characters += wide.back().size() + 1;
   }
   // One repaint and one allocation for the lot: a deeper scan can list thousands of cookies.
@@ -252,7 +257,7 @@ void ListBoxControl::DrawItem(const DRAWITEMSTRUCT& item) const {
     oldBack = SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHT));
     oldText = SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
   }
-  const std::wstring text = item.itemID < items_.size() ? Wide(items_[item.itemID]) : std::wstring();
+  const std::wstring text = item.itemID < items_.size() ? ShownWide(items_[item.itemID]) : std::wstring();
   ExtTextOutW(dc, item.rcItem.left + 1, item.rcItem.top, ETO_OPAQUE | ETO_CLIPPED, &item.rcItem, text.c_str(),
               static_cast<UINT>(text.size()), nullptr);
   if (selected) {
@@ -273,7 +278,7 @@ void ListBoxControl::TypeAhead(wchar_t typed) {
   int found = -1;
   for (int step = 1; step <= count && found < 0; ++step) {
     const int index = (std::max(caret, -1) + step) % count;
-    const std::wstring text = Wide(items_[static_cast<std::size_t>(index)].substr(0, 4));
+    const std::wstring text = ShownWide(items_[static_cast<std::size_t>(index)].substr(0, 4));
     if (text.empty()) continue;
     wchar_t first[2] = {text[0], 0};
     CharUpperW(first);
@@ -335,7 +340,7 @@ void ListBoxControl::SetVisible(bool visible) {
 }
 
 void ListBoxControl::SetToolTip(const std::string& text) {
-  std::wstring wide = Wide(text);
+  std::wstring wide = ShownWide(text);
   TOOLINFOW tool{};
   tool.cbSize = TTTOOLINFOW_V2_SIZE;  // understood by every common-controls version
   tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -365,7 +370,7 @@ void TextBoxControl::Create(HWND parent, int id, float left, float top, float wi
 }
 
 void TextBoxControl::SetText(const std::string& text) {
-  const std::wstring wide = Wide(text);
+  const std::wstring wide = ShownWide(text);
   SetText(platform::Utf16String(wide.begin(), wide.end()));
 }
 
@@ -382,7 +387,7 @@ void CheckBoxControl::Create(HWND parent, int id, float left, float top, float w
 
 int CheckBoxControl::Value() const { return SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0; }
 
-void CheckBoxControl::SetCaption(const std::string& text) { SetWindowTextW(hwnd_, Wide(text).c_str()); }
+void CheckBoxControl::SetCaption(const std::string& text) { SetWindowTextW(hwnd_, ShownWide(text).c_str()); }
 
 // LabelControl
 
@@ -390,7 +395,7 @@ void LabelControl::Create(HWND parent, int id, float left, float top, float widt
   hwnd_ = CreateChild(parent, WC_STATICW, SS_NOTIFY | SS_LEFT, 0, id, left, top, width, height);
 }
 
-void LabelControl::SetCaption(const std::string& text) { SetWindowTextW(hwnd_, Wide(text).c_str()); }
+void LabelControl::SetCaption(const std::string& text) { SetWindowTextW(hwnd_, ShownWide(text).c_str()); }
 
 // PictureButtonControl
 
@@ -407,12 +412,12 @@ void PictureButtonControl::SetPicture(HBITMAP picture) {
 void MenuItemControl::Create(HMENU menu, int id, const std::string& caption) {
   menu_ = menu;
   id_ = id;
-  AppendMenuW(menu_, MF_STRING, static_cast<UINT_PTR>(id_), Wide(caption).c_str());
+  AppendMenuW(menu_, MF_STRING, static_cast<UINT_PTR>(id_), ShownWide(caption).c_str());
 }
 
 void MenuItemControl::SetCaption(const std::string& text) {
   ModifyMenuW(menu_, static_cast<UINT>(id_), MF_BYCOMMAND | MF_STRING, static_cast<UINT_PTR>(id_),
-              Wide(text).c_str());
+              ShownWide(text).c_str());
 }
 
 std::string MenuItemControl::Caption() const {

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "window/language.h"
+#include "window/win32/last_words.h"
 #include "window/win32/resource.h"
 #include "window/win32/text.h"
 #include "window/win32/timing_log.h"
@@ -226,7 +227,11 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
   }
   auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (self == nullptr || self->hwnd_ != hwnd) return DefWindowProcW(hwnd, message, wParam, lParam);
-  return self->OnMessage(message, wParam, lParam);
+  try {
+    return self->OnMessage(message, wParam, lParam);
+  } catch (...) {
+    EndAfterException();
+  }
 }
 
 LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -332,7 +337,7 @@ void MainWindow::OnCommand(int id, int code) {
 }
 
 void MainWindow::SetTitle(const std::string& text) {
-  SetWindowTextW(hwnd_, Wide(text).c_str());
+  SetWindowTextW(hwnd_, ShownWide(text).c_str());
   LogTiming("title %s", text.c_str());
 }
 
@@ -358,7 +363,7 @@ void MainWindow::Popup(window::PopupMenu menu) {
 }
 
 int MainWindow::MsgBox(const std::string& text, int flags, const std::string& title) {
-  return runners_.box(hwnd_, Wide(text), Wide(title), static_cast<UINT>(flags));
+  return runners_.box(hwnd_, ShownWide(text), ShownWide(title), static_cast<UINT>(flags));
 }
 
 void MainWindow::SetBusy(bool busy) {
