@@ -136,13 +136,9 @@ Text Shown(std::string_view bytes) {
   return text;
 }
 
-std::optional<std::string> ReadShownBytes(platform::System& system, const std::string& path) {
-  // Room for the largest head, mapped only as it is filled, and in huge pages where offered:
-  // fresh pages are dear (a page fault each) when a big cookie is read.
-  std::string bytes;
-  bytes.reserve(kMaxShownBytes);
-  platform::AdviseLargeBuffer(bytes.data(), bytes.capacity());
-  if (!system.ReadFileHead(path, kMaxShownBytes, bytes).ok()) return std::nullopt;
+std::optional<platform::LargeString> ReadShownBytes(platform::System& system, const std::string& path) {
+  platform::LargeString bytes;
+  if (!system.ReadLargeFileHead(path, kMaxShownBytes, bytes).ok()) return std::nullopt;
   return bytes;
 }
 

@@ -141,6 +141,30 @@ struct Version {
   int revision = 0;
 };
 
+// Buffers of many megabytes that are filled once and then read, such as a cookie's text and the
+// bytes it is made from. From 2 MiB on they are LargeBlocks (huge pages where the system offers
+// them), and the last two given back are kept for the next ones that fit: fresh pages are dear
+// (a page fault each, under Wine many times dearer), and each click on a big cookie needs the
+// same two. Smaller buffers come from malloc.
+char* TakeLargeBuffer(std::size_t bytes);
+void GiveBackLargeBuffer(char* buffer);
+
+template <class T>
+struct LargeAllocator {
+  using value_type = T;
+  LargeAllocator() = default;
+  template <class U>
+  LargeAllocator(const LargeAllocator<U>&) {}  // NOLINT: converting, as allocators are
+  T* allocate(std::size_t n) { return reinterpret_cast<T*>(TakeLargeBuffer(n * sizeof(T))); }
+  void deallocate(T* p, std::size_t) { GiveBackLargeBuffer(reinterpret_cast<char*>(p)); }
+  template <class U>
+  bool operator==(const LargeAllocator<U>&) const {
+    return true;
+  }
+};
+
+using LargeString = std::basic_string<char, std::char_traits<char>, LargeAllocator<char>>;
+
 // Every operating-system operation the program uses. Tests replace single operations by
 // deriving from the native implementation.
 class System {
@@ -159,6 +183,15 @@ class System {
   // FIFO, socket or device: anything but a regular file fails.
   virtual Result ReadFileHead(const std::string& path, std::size_t maxBytes,
                               std::string& bytes) = 0;
+
+  // ReadFileHead into a LargeString, for heads of many megabytes; by default through
+  // ReadFileHead and a copy.
+  virtual Result ReadLargeFileHead(const std::string& path, std::size_t maxBytes, LargeString& bytes) {
+    std::string read;
+    const Result result = ReadFileHead(path, maxBytes, read);
+    bytes.assign(read.data(), read.size());
+    return result;
+  }
 
   // The length in bytes of a regular file; nullopt when it has gone or is no regular file.
   virtual std::optional<std::int64_t> FileLength(const std::string& path) = 0;
@@ -208,31 +241,7 @@ struct FreeLargeBlock {
 };
 using LargeBlock = std::unique_ptr<char[], FreeLargeBlock>;
 LargeBlock AllocateLargeBlock(std::size_t size);
-// The same advice for memory allocated otherwise (a string reserved for a whole file): the part
-// of [data, data + size) that whole huge pages cover is backed by them where offered.
-void AdviseLargeBuffer(void* data, std::size_t size);
 
-// An allocator for big buffers that are filled once and then read, such as a cookie's text: from
-// 2 MiB on, in whole LargeBlocks (huge pages where the system offers them); smaller ones as
-// malloc gives them.
-template <class T>
-struct LargeAllocator {
-  using value_type = T;
-  LargeAllocator() = default;
-  template <class U>
-  LargeAllocator(const LargeAllocator<U>&) {}  // NOLINT: converting, as allocators are
-  T* allocate(std::size_t n) {
-    constexpr std::size_t kHuge = std::size_t{2} << 20;
-    std::size_t bytes = n * sizeof(T);
-    if (bytes >= kHuge) bytes = (bytes + kHuge - 1) / kHuge * kHuge;
-    return reinterpret_cast<T*>(AllocateLargeBlock(bytes).release());
-  }
-  void deallocate(T* p, std::size_t) { FreeLargeBlock()(reinterpret_cast<char*>(p)); }
-  template <class U>
-  bool operator==(const LargeAllocator<U>&) const {
-    return true;
-  }
-};
 
 // Text as UTF-16 code units of the type this system's window toolkit takes without a copy:
 // wchar_t for the Windows API, char16_t (Qt's QChar) elsewhere. A cookie's text can be tens of

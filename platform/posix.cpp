@@ -273,6 +273,15 @@ class PosixSystem final : public System {
   }
 
   Result ReadFileHead(const std::string& path, std::size_t maxBytes, std::string& bytes) override {
+    return ReadHead(path, maxBytes, bytes);
+  }
+
+  Result ReadLargeFileHead(const std::string& path, std::size_t maxBytes, LargeString& bytes) override {
+    return ReadHead(path, maxBytes, bytes);
+  }
+
+  template <class Bytes>
+  Result ReadHead(const std::string& path, std::size_t maxBytes, Bytes& bytes) {
     bytes.clear();
     // Look before opening: opening a device or FIFO can block or have side effects.
     struct stat st {};
@@ -437,27 +446,13 @@ void SetStartName(const std::string& argv0) { StartName() = argv0; }
 
 bool IsNotFound(int error) { return error == ENOENT || error == ENOTDIR; }
 
-constexpr std::size_t kHugePage = 2 * 1024 * 1024;
-
-void AdviseLargeBuffer(void* data, std::size_t size) {
-#ifdef MADV_HUGEPAGE
-  const auto start = reinterpret_cast<std::uintptr_t>(data);
-  const std::uintptr_t from = (start + kHugePage - 1) / kHugePage * kHugePage;
-  const std::uintptr_t to = (start + size) / kHugePage * kHugePage;
-  // Only advice: the memory works without it.
-  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-#else
-  (void)data;
-  (void)size;
-#endif
-}
-
 LargeBlock AllocateLargeBlock(std::size_t size) {
 #ifdef MADV_HUGEPAGE
+  constexpr std::size_t kHugePage = 2 * 1024 * 1024;
   if (size % kHugePage == 0) {
     void* block = std::aligned_alloc(kHugePage, size);
     if (block == nullptr) throw std::bad_alloc();
-    AdviseLargeBuffer(block, size);
+    madvise(block, size, MADV_HUGEPAGE);  // only advice: the block works without it
     return LargeBlock(static_cast<char*>(block));
   }
 #endif

@@ -220,7 +220,8 @@ int LastError() {
   return error == 0 ? static_cast<int>(ERROR_GEN_FAILURE) : static_cast<int>(error);
 }
 
-Result ReadRegularFile(HANDLE file, std::size_t maxBytes, std::string& bytes) {
+template <class Bytes>
+Result ReadRegularFile(HANDLE file, std::size_t maxBytes, Bytes& bytes) {
   // Disk files only: no pipe, console or device, which could block or have side effects.
   if (GetFileType(file) != FILE_TYPE_DISK) return {static_cast<int>(ERROR_INVALID_FUNCTION)};
   BY_HANDLE_FILE_INFORMATION info{};
@@ -415,6 +416,15 @@ class Win32System final : public System {
   }
 
   Result ReadFileHead(const std::string& path, std::size_t maxBytes, std::string& bytes) override {
+    return ReadHead(path, maxBytes, bytes);
+  }
+
+  Result ReadLargeFileHead(const std::string& path, std::size_t maxBytes, LargeString& bytes) override {
+    return ReadHead(path, maxBytes, bytes);
+  }
+
+  template <class Bytes>
+  Result ReadHead(const std::string& path, std::size_t maxBytes, Bytes& bytes) {
     bytes.clear();
     // Sharing everything: a browser that holds the cookie open must not stop us reading it.
     const HANDLE file = CreateFileW(ApiPath(path).c_str(), GENERIC_READ,
@@ -602,8 +612,6 @@ bool IsNotFound(int error) {
 }
 
 // The process's I/O counters count reads served from the cache too.
-void AdviseLargeBuffer(void* /*data*/, std::size_t /*size*/) {}
-
 LargeBlock AllocateLargeBlock(std::size_t size) {
   void* block = std::malloc(size > 0 ? size : 1);
   if (block == nullptr) throw std::bad_alloc();

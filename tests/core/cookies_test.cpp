@@ -117,6 +117,49 @@ TEST(DetailsRead, ShowsOnlyTheStartOfAHugeFile) {
   EXPECT_EQ(system.FileLength(path), std::int64_t{17} << 20);
 }
 
+// A click on a big cookie needs a buffer for its bytes and one for its text; the two given back
+// last are kept for the next ones that fit, the smallest that fits first, as fresh pages cost a
+// page fault each.
+TEST(DetailsRead, BigBuffersAreTakenAgainFromTheLastTwoGivenBack) {
+  constexpr std::size_t kMiB = std::size_t{1} << 20;
+  char* a = platform::TakeLargeBuffer(3 * kMiB);  // 4 MiB, in whole huge pages
+  char* b = platform::TakeLargeBuffer(5 * kMiB);  // 6 MiB
+  ASSERT_NE(a, b);
+  a[3 * kMiB - 1] = 'a';
+  b[5 * kMiB - 1] = 'b';
+  platform::GiveBackLargeBuffer(a);
+  platform::GiveBackLargeBuffer(b);
+  EXPECT_EQ(platform::TakeLargeBuffer(5 * kMiB), b);
+  EXPECT_EQ(platform::TakeLargeBuffer(3 * kMiB), a);  // not b, which was taken anyway
+  char* c = platform::TakeLargeBuffer(7 * kMiB);
+  platform::GiveBackLargeBuffer(a);
+  platform::GiveBackLargeBuffer(b);
+  platform::GiveBackLargeBuffer(c);  // the oldest, a, goes back to the system
+  EXPECT_EQ(platform::TakeLargeBuffer(7 * kMiB), c);
+  char* fresh = platform::TakeLargeBuffer(3 * kMiB);
+  EXPECT_NE(fresh, b);  // a is gone, and 6 MiB for 4 would leave a quarter unused
+  EXPECT_EQ(platform::TakeLargeBuffer(5 * kMiB - 1), b);
+  platform::GiveBackLargeBuffer(fresh);
+  platform::GiveBackLargeBuffer(b);
+  platform::GiveBackLargeBuffer(c);
+
+  // And so a cookie read again takes the buffers of the one before.
+  TempDir tmp;
+  const std::string path = tmp / "big.sol";
+  WriteFile(path, std::string(20 * kMiB, '\0'));
+  PlatformWrapper system;
+  const char16_t* first = nullptr;
+  {
+    const auto text = cookies::ReadCookieTextUtf16(system, path);
+    ASSERT_TRUE(text.has_value());
+    first = text->data();
+  }
+  const auto again = cookies::ReadCookieTextUtf16(system, path);
+  ASSERT_TRUE(again.has_value());
+  EXPECT_EQ(again->data(), first);
+  EXPECT_EQ(again->size(), cookies::kMaxShownBytes);
+}
+
 TEST(DeletionRemoveFileBelow, TakesNoWildcardsAndKeepsNameBytes) {
   TempDir tmp;
   const std::vector<std::string> names = {"a*.sol", "ab.sol", "a?.sol", "ac.sol", "\xff\xfe.sol", "\xff.sol", "*"};

@@ -105,9 +105,9 @@ CookieView::CookieView(QWidget* parent) : QAbstractScrollArea(parent) {
 CookieView::~CookieView() = default;
 
 void CookieView::ShowText(const QString& text) {
-  owned_.clear();
-  owned_.shrink_to_fit();
   text_ = text;
+  owned_.clear();  // after text_ no longer points into it
+  owned_.shrink_to_fit();
   anchor_ = caret_ = top_ = 0;
   column_ = -1;
   edits_.clear();
