@@ -3,12 +3,13 @@
 #include "base/utf8.h"
 
 namespace vesk::base {
-namespace {
 
 bool IsEscapedCodePoint(char32_t c) {
   return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
          (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
 }
+
+namespace {
 
 // Length of the next sequence at the start of `s` that is copied as it is: plain ASCII, or a
 // well-formed sequence of a character that needs no escape; 0 when it must be escaped.

@@ -13,6 +13,8 @@ namespace vesk::base {
 // (U+0080-U+009F), a bidirectional control (U+061C, U+200E, U+200F, U+202A-U+202E,
 // U+2066-U+2069), the line or paragraph separator (U+2028, U+2029), or a byte that is not UTF-8.
 bool NeedsEscape(std::string_view text);
+// The same test for one character.
+bool IsEscapedCodePoint(char32_t c);
 
 // Appends `text` with each of those escaped: tab, line feed and carriage return as \t, \n and \r;
 // the other C0 controls, DEL and the bytes that are not UTF-8 as \xNN (two upper-case hex

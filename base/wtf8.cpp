@@ -108,30 +108,4 @@ std::u16string Utf16FromWtf8(std::string_view text, Surrogates surrogates) {
   return out;
 }
 
-std::string ShownUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    char32_t c;
-    std::size_t length = DecodeWtf8(text.substr(i), c);
-    if (length == 3 && IsHigh(c)) {
-      char32_t next;
-      if (DecodeWtf8(text.substr(i + 3), next) == 3 && IsLow(next)) {
-        AppendCodePoint(out, 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00));
-        i += 6;
-        continue;
-      }
-    }
-    if (length == 0 || (length == 3 && (IsHigh(c) || IsLow(c)))) {
-      AppendCodePoint(out, kReplacementCharacter);
-      i += length == 0 ? 1 : length;
-      continue;
-    }
-    out.append(text.substr(i, length));
-    i += length;
-  }
-  return out;
-}
-
 }  // namespace vesk::base

@@ -23,8 +23,4 @@ enum class Surrogates {
 // program can hold) becomes U+FFFD.
 std::u16string Utf16FromWtf8(std::string_view text, Surrogates surrogates = Surrogates::kKeep);
 
-// The same text as UTF-8 for display: each unpaired surrogate, and each byte that belongs to no
-// sequence, becomes U+FFFD.
-std::string ShownUtf8(std::string_view text);
-
 }  // namespace vesk::base

@@ -1,7 +1,9 @@
-// Times Decode + AppendJsonValues (with --stream: DecodeJson) on one .sol file and prints the
-// peak memory of the process; with the path of vesk-cli, also times
-// `vesk-cli show --format json FILE` as a child process.
-// Goal for a 16 MiB file of nested values: under 1 s and under 10 x the file's size.
+// The .sol reader's speed and bounds. For each file: Read, then the JSON and text forms into a
+// sink that only counts, with the time, the index's size and the peak memory of this process;
+// with the path of vesk-cli, also `vesk-cli show --format json|text FILE` as child processes, with
+// their time, peak memory and output size against the goals: peak <= 64 MiB + 8 x the file,
+// output <= 64 MiB + 16 x the file.
+//   vesk_lso_bench FILE... [--cli VESK_CLI]
 
 #include <spawn.h>
 #include <sys/resource.h>
@@ -10,10 +12,10 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "lso/lso.h"
 
@@ -25,79 +27,101 @@ double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-int RunCli(const char* cli, const char* file, double size) {
-  if (access(cli, X_OK) != 0) {
-    std::printf("vesk-cli: %s is not there yet; skipped\n", cli);
-    return 0;
-  }
+double MiB(double bytes) { return bytes / (1 << 20); }
+
+struct Counter : vesk::lso::Sink {
+  void Write(std::string_view piece) override { bytes += piece.size(); }
+  std::size_t bytes = 0;
+};
+
+// Runs `cli show --format FORMAT file`, counting what it writes; false when a goal is missed.
+bool RunCli(const char* cli, const char* file, double size, const char* format) {
+  int out[2];
+  if (pipe(out) != 0) return false;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  const char* args[] = {cli, "show", "--format", "json", file, nullptr};
-  auto start = std::chrono::steady_clock::now();
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  const char* args[] = {cli, "show", "--format", format, file, nullptr};
+  const auto start = std::chrono::steady_clock::now();
   pid_t pid;
   if (posix_spawn(&pid, cli, &actions, nullptr, const_cast<char**>(args), environ) != 0) {
-    std::printf("vesk-cli: cannot start %s\n", cli);
-    return 1;
+    std::printf("  cannot start %s\n", cli);
+    return false;
   }
+  close(out[1]);
+  std::vector<char> buffer(1 << 16);
+  double written = 0;
+  for (ssize_t n; (n = read(out[0], buffer.data(), buffer.size())) > 0;) written += static_cast<double>(n);
+  close(out[0]);
   int status = 0;
   rusage usage{};
   wait4(pid, &status, 0, &usage);
-  double seconds = Seconds(start);
+  const double seconds = Seconds(start);
   posix_spawn_file_actions_destroy(&actions);
-  double peak = static_cast<double>(usage.ru_maxrss) * 1024;
-  std::printf("vesk-cli show --format json: %.3f s, peak memory %.1f MiB (%.1f x the file), exit status %d\n",
-              seconds, peak / (1 << 20), peak / size, WIFEXITED(status) ? WEXITSTATUS(status) : -1);
-  return 0;
+  const double peak = static_cast<double>(usage.ru_maxrss) * 1024;
+  const double peakGoal = (64 << 20) + 8 * size, outGoal = (64 << 20) + 16 * size;
+  const bool ok = peak <= peakGoal && written <= outGoal && WIFEXITED(status) && WEXITSTATUS(status) <= 1;
+  std::printf("  vesk-cli show --format %-4s %6.3f s, peak %7.1f MiB (goal %6.1f), output %8.1f MiB (goal %6.1f), status %d%s\n",
+              format, seconds, MiB(peak), MiB(peakGoal), MiB(written), MiB(outGoal),
+              WIFEXITED(status) ? WEXITSTATUS(status) : -1, ok ? "" : "  MISSED");
+  return ok;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool stream = argc > 1 && std::string(argv[1]) == "--stream";
-  if (stream) {
-    --argc;
-    ++argv;
+  std::vector<const char*> files;
+  const char* cli = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--cli" && i + 1 < argc) cli = argv[++i];
+    else files.push_back(argv[i]);
   }
-  if (argc < 2 || argc > 3) {
-    std::fprintf(stderr, "usage: vesk_lso_bench [--stream] FILE [VESK_CLI]\n");
+  if (files.empty()) {
+    std::fprintf(stderr, "usage: vesk_lso_bench FILE... [--cli VESK_CLI]\n");
     return 2;
   }
-  std::ifstream in(argv[1], std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  std::string bytes = buffer.str();
-  if (!in || bytes.empty()) {
-    std::fprintf(stderr, "cannot read %s\n", argv[1]);
-    return 1;
+  bool ok = true;
+  // The children first: a child starts as a copy of this process, and its peak memory would
+  // include what this one has taken by then.
+  if (cli) {
+    for (const char* path : files) {
+      std::ifstream in(path, std::ios::binary | std::ios::ate);
+      const double size = static_cast<double>(in.tellg());
+      std::printf("%s: %.1f MiB\n", path, MiB(size));
+      ok = RunCli(cli, path, size, "json") && ok;
+      ok = RunCli(cli, path, size, "text") && ok;
+    }
   }
-  double size = static_cast<double>(bytes.size());
-
-  auto start = std::chrono::steady_clock::now();
-  std::string json;
-  vesk::lso::Document doc;
-  double decode = 0;
-  if (stream) {
-    doc = vesk::lso::DecodeJson(bytes, json);
-  } else {
-    doc = vesk::lso::Decode(bytes);
-    decode = Seconds(start);
-    vesk::lso::AppendJsonValues(json, doc);
+  for (const char* path : files) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    std::string bytes = buffer.str();
+    if (!in) {
+      std::fprintf(stderr, "cannot read %s\n", path);
+      return 1;
+    }
+    const double size = static_cast<double>(bytes.size());
+    auto start = std::chrono::steady_clock::now();
+    const vesk::lso::Tape tape = vesk::lso::Read(std::move(bytes));
+    const double read = Seconds(start);
+    std::vector<vesk::lso::Problem> problems = tape.Problems();
+    Counter json, text;
+    start = std::chrono::steady_clock::now();
+    vesk::lso::WriteJsonValues(tape, json, problems);
+    const double jsonTime = Seconds(start);
+    start = std::chrono::steady_clock::now();
+    vesk::lso::WriteText(tape, text, 2, problems);
+    const double textTime = Seconds(start);
+    std::printf("%s: %.1f MiB, %zu problems%s\n", path, MiB(size), problems.size(),
+                problems.empty() ? "" : (" (first: " + problems.front().message + ")").c_str());
+    std::printf("  Read %.3f s, index %.1f MiB (%.2f x the file); JSON %.3f s, %.1f MiB; text %.3f s, %.1f MiB\n", read,
+                MiB(static_cast<double>(tape.IndexBytes())), static_cast<double>(tape.IndexBytes()) / size, jsonTime,
+                MiB(static_cast<double>(json.bytes)), textTime, MiB(static_cast<double>(text.bytes)));
   }
-  double total = Seconds(start);
-
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  double peak = static_cast<double>(usage.ru_maxrss) * 1024;
-  std::printf("%s: %.1f MiB, %zu problems\n", argv[1], size / (1 << 20), doc.problems.size());
-  if (stream)
-    std::printf("DecodeJson %.3f s", total);
-  else
-    std::printf("Decode %.3f s, + AppendJsonValues %.3f s", decode, total);
-  // CPU time too: on a busy machine the wall time says little.
-  double cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-               static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  std::printf(" (JSON %.1f MiB); CPU of the whole run %.3f s; peak memory %.1f MiB (%.1f x the file)\n",
-              static_cast<double>(json.size()) / (1 << 20), cpu, peak / (1 << 20), peak / size);
-  return argc == 3 ? RunCli(argv[2], argv[1], size) : 0;
+  std::printf("peak memory of this process: %.1f MiB\n", MiB(static_cast<double>(usage.ru_maxrss) * 1024));
+  return ok ? 0 : 1;
 }

@@ -1,7 +1,8 @@
 // Writes an AMF3 .sol file of about the given size (default 16 MiB) made of nested values, encoded
 // as a player writes them: repeated keys and texts by string reference, class traits by traits
 // reference. Each pair is a PlayerVO with a name, a score, a history, a date and options nested
-// four levels deep.
+// four levels deep. With a KIND, a hostile file of that size instead (see Hostile below).
+//   vesk_make_sol FILE [MiB] [KIND]
 
 #include <cstdio>
 #include <cstdlib>
@@ -73,14 +74,68 @@ class Writer {
   bool anonymous_ = false;
 };
 
+// Bodies made to blow up a reader or its writers, of about `target` bytes.
+std::string Hostile(const std::string& kind, std::size_t target) {
+  auto nested = [](int levels, std::string v) {
+    for (int i = 0; i < levels; ++i) v = a3::Array(1, "", v);
+    return v;
+  };
+  auto repeat = [&](const std::string& piece, std::size_t overhead) {
+    std::string s;
+    s.reserve(target);
+    while (s.size() + piece.size() + overhead < target) s += piece;
+    return s;
+  };
+  if (kind == "nulls") {  // one-byte nulls in an array nested a thousand deep
+    const std::string nulls = repeat(a3::Null(), 4096);
+    return a3::Pair("a", nested(999, a3::Array(static_cast<std::uint32_t>(nulls.size()), "", nulls)));
+  }
+  if (kind == "undefined") {  // AMF3 undefined: the longest JSON form of one byte
+    const std::string values = repeat(a3::Undefined(), 64);
+    return a3::Pair("u", a3::Array(static_cast<std::uint32_t>(values.size()), "", values));
+  }
+  if (kind == "keys") {  // one object of a key by reference and a null, repeated: every name a duplicate
+    return a3::Pair("o", a3::Anonymous(a3::Str("k") + a3::Null() + repeat(a3::Ref(1) + a3::Null(), 64)));
+  }
+  if (kind == "objects") {  // empty objects: the smallest complex values
+    const std::string objects = repeat(U8(0x0A) + U8(0x01) + U8(0x01), 64);
+    return a3::Pair("a", a3::Array(static_cast<std::uint32_t>(objects.size() / 3 + 1), "", a3::Anonymous("") + objects));
+  }
+  if (kind == "refs") {  // a 64 KiB string referred to again and again
+    const std::string refs = repeat(a3::StringRef(1), 1 << 17);
+    return a3::Pair("s", a3::String(std::string(1 << 16, 'x'))) +
+           a3::Pair("r", a3::Array(static_cast<std::uint32_t>(refs.size() / 2), "", refs));
+  }
+  if (kind == "escapes") {  // strings of control bytes: four bytes of text each
+    const std::string s = repeat(std::string("\x1b\x01\x02\x7f"), 64);
+    return a3::Pair("e", a3::String(s));
+  }
+  if (kind == "vector") {  // Vector.<int> of millions
+    const std::size_t count = (target - 64) / 4;
+    return a3::Pair("v", U8(0x0D) + U29(static_cast<std::uint32_t>(count) << 1 | 1) + U8(0) + std::string(count * 4, '\x01'));
+  }
+  return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 3) {
-    std::fprintf(stderr, "usage: %s FILE [MiB]\n", argv[0]);
+  if (argc < 2 || argc > 4) {
+    std::fprintf(stderr, "usage: %s FILE [MiB] [nulls|undefined|keys|objects|refs|escapes|vector]\n", argv[0]);
     return 2;
   }
-  std::size_t target = (argc == 3 ? std::strtoul(argv[2], nullptr, 10) : 16) << 20;
+  std::size_t target = (argc >= 3 ? std::strtoul(argv[2], nullptr, 10) : 16) << 20;
+  if (argc == 4) {
+    const std::string body = Hostile(argv[3], target);
+    if (body.empty()) {
+      std::fprintf(stderr, "unknown kind %s\n", argv[3]);
+      return 2;
+    }
+    std::ofstream out(argv[1], std::ios::binary);
+    out << File(body, 3, "hostile");
+    std::printf("%s: %s, %zu bytes\n", argv[1], argv[3], body.size() + 26);
+    return out ? 0 : 1;
+  }
   Writer w;
   std::string body;
   long pairs = 0;

@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 
+#include "base/escape.h"
+
 #include <optional>
 
 #include "base/civil_time.h"
@@ -143,7 +145,9 @@ int RunList(const ListOptions& options, platform::System& system, Output& output
           status = kExitProblem;
           continue;
         }
-        output.Out(BodyLine(path, *details));
+        // The body line escapes only what breaks its fields; on a terminal the name is shown as
+        // list shows it, so that nothing in it drives the terminal.
+        output.Out(BodyLine(ShownPath(output, Stream::kOut, path), *details));
         continue;
       }
       FileRecord record = Describe(path, system);
@@ -182,20 +186,35 @@ int RunList(const ListOptions& options, platform::System& system, Output& output
 
 namespace {
 
+// The writers' output, straight to standard output.
+class OutputSink final : public lso::Sink {
+ public:
+  explicit OutputSink(Output& output) : output_(output) {}
+  void Write(std::string_view piece) override { output_.Out(piece); }
+
+ private:
+  Output& output_;
+};
+
+// Text from a file (a cookie's name, a problem that quotes it) in the text form: controls and
+// the characters that reorder a line become escapes; everything else stays as it is.
+std::string Shown(std::string_view text) {
+  std::string out;
+  base::AppendEscaped(out, text);
+  return out;
+}
+
 struct Decoded {
   FileRecord record;
   bool readable = false;
-  // The header and problems, without values: those are already in `valuesOut`. nullopt when the
-  // file was not decoded.
-  std::optional<lso::Document> doc;
-  std::string valuesOut;               // the pairs as JSON or as text
-  std::vector<lso::Problem> problems;  // why it was not decoded
+  std::optional<lso::Tape> tape;       // nullopt when the file was not decoded
+  std::vector<lso::Problem> problems;  // the tape's, then the writers', or why it was not decoded
 };
 
-// The pairs go straight into their output form as they are decoded, so that the whole value
-// tree of a big file is never held at once.
-Decoded ReadAndDecode(const std::string& path, Format format, platform::System& system, Output& output) {
-  Decoded result{Describe(path, system), false, std::nullopt, {}, {}};
+// The file read whole (it is at most kMaxDecodedBytes) and indexed; the values are written from
+// the index as they are needed, never held in their output form.
+Decoded ReadAndDecode(const std::string& path, platform::System& system, Output& output) {
+  Decoded result{Describe(path, system), false, std::nullopt, {}};
   std::string bytes;
   // One byte past the limit tells a file of exactly the limit from a larger one.
   const platform::Result read = system.ReadFileHead(path, kMaxDecodedBytes + 1, bytes);
@@ -213,53 +232,52 @@ Decoded ReadAndDecode(const std::string& path, Format format, platform::System& 
     return result;
   }
   if (!result.record.size) result.record.size = static_cast<std::int64_t>(bytes.size());
-  if (format == Format::Json) {
-    result.doc = lso::DecodeJson(bytes, result.valuesOut);
-  } else {
-    result.doc = lso::DecodeEach(bytes, [&](const lso::Member& pair) { lso::AppendTextPair(result.valuesOut, pair, 2); });
-  }
+  result.tape = lso::Read(std::move(bytes));
+  result.problems = result.tape->Problems();
   return result;
 }
 
-// The record is written in three pieces so that a big file's values are never copied.
-void WriteShowJson(Output& output, const Decoded& file) {
+void WriteShowJson(Output& output, Decoded& file) {
   std::string head = "{";
   AppendFileMembers(head, file.record);
   head += ',';
-  if (!file.doc) {
-    lso::Document empty;
-    empty.problems = file.problems;
+  OutputSink sink(output);
+  if (!file.tape) {
     head.append("\"name\":null,\"amf\":null,\"values\":{},\"problems\":");
-    lso::AppendJsonProblems(head, empty);
-    output.Out(head.append("}\n"));
+    output.Out(head);
+    lso::WriteJsonProblems(file.problems, sink);
+    output.Out("}\n");
     return;
   }
-  AppendJsonText(head, "name", file.doc->name);
-  head.append(",\"amf\":").append(std::to_string(file.doc->amf)).append(",\"values\":");
+  AppendJsonText(head, "name", std::string(file.tape->Name()));
+  head.append(",\"amf\":").append(std::to_string(file.tape->Amf())).append(",\"values\":");
   output.Out(head);
-  output.Out(file.valuesOut);
-  std::string tail = ",\"problems\":";
-  lso::AppendJsonProblems(tail, *file.doc);
-  output.Out(tail.append("}\n"));
+  lso::WriteJsonValues(*file.tape, sink, file.problems);
+  output.Out(",\"problems\":");
+  lso::WriteJsonProblems(file.problems, sink);
+  output.Out("}\n");
 }
 
-void WriteShowText(Output& output, const Decoded& file) {
+void WriteShowText(Output& output, Decoded& file) {
   std::vector<std::string> facts;
-  if (file.record.site) facts.push_back("site " + *file.record.site);
-  if (file.doc) {
-    facts.push_back("name " + file.doc->name);
-    facts.push_back("AMF" + std::to_string(file.doc->amf));
+  if (file.record.site) facts.push_back("site " + Shown(*file.record.site));
+  if (file.tape) {
+    facts.push_back("name " + Shown(file.tape->Name()));
+    facts.push_back("AMF" + std::to_string(file.tape->Amf()));
   }
   if (file.record.size) facts.push_back(std::to_string(*file.record.size) + " bytes");
   if (file.record.modified) facts.push_back("modified " + base::UtcText(*file.record.modified));
-  std::string head = file.record.path + "\n";
+  std::string head = ShownPath(output, Stream::kOut, file.record.path) + "\n";
   for (std::size_t i = 0; i < facts.size(); ++i) head.append(i == 0 ? "  " : ", ").append(facts[i]);
   if (!facts.empty()) head.append("\n");
   output.Out(head);
-  output.Out(file.valuesOut);
+  if (file.tape) {
+    OutputSink sink(output);
+    lso::WriteText(*file.tape, sink, 2, file.problems);
+  }
   std::string tail;
-  for (const lso::Problem& problem : file.doc ? file.doc->problems : file.problems) {
-    tail.append("  problem at byte ").append(std::to_string(problem.offset)).append(": ").append(problem.message).append("\n");
+  for (const lso::Problem& problem : file.problems) {
+    tail.append("  problem at byte ").append(std::to_string(problem.offset)).append(": ").append(Shown(problem.message)).append("\n");
   }
   output.Out(tail);
 }
@@ -269,14 +287,13 @@ void WriteShowText(Output& output, const Decoded& file) {
 int RunShow(const ShowOptions& options, platform::System& system, Output& output) {
   int status = kExitClean;
   for (const std::string& path : options.files) {
-    const Decoded file = ReadAndDecode(path, options.format, system, output);
-    const bool clean = file.doc && file.doc->problems.empty();
-    if (!clean) status = kExitProblem;
+    Decoded file = ReadAndDecode(path, system, output);
     if (options.format == Format::Json) {
       WriteShowJson(output, file);
     } else if (file.readable) {  // the reason is already on standard error
       WriteShowText(output, file);
     }
+    if (!file.tape || !file.problems.empty()) status = kExitProblem;
   }
   return status;
 }

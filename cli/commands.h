@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cookies/selection.h"
+#include "lso/lso.h"
 #include "platform/platform.h"
 
 namespace vesk::cli {
@@ -19,10 +20,9 @@ inline constexpr int kExitClean = 0;    // every file read (and decoded) without
 inline constexpr int kExitProblem = 1;  // a file could not be read, or had a problem
 inline constexpr int kExitUsage = 2;    // the arguments were wrong
 
-// show decodes at most this much of a file; a larger one is reported, not decoded. Players
-// keep cookies far smaller (100 KB a site unless the user allows more); the room above the
-// window's 16 MiB lets a file of 16 MiB and a little more still be decoded in full.
-inline constexpr std::size_t kMaxDecodedBytes = std::size_t{32} << 20;
+// show decodes at most this much of a file; a larger one is reported, not decoded. The room
+// above the window's 16 MiB lets a file of 16 MiB and a little more still be decoded in full.
+inline constexpr std::size_t kMaxDecodedBytes = lso::kMaxFileBytes;
 
 enum class Format { Text, Json, Csv, Bodyfile };
 

@@ -55,6 +55,24 @@ int main(int argc, char** argv) {
   seeds.push_back(File(a0::Pair("deep", deep0), 0));
   seeds.push_back(File(a3::Pair("deep", deep3)));
 
+  // Small cousins of the hostile files of the reader's tests: nulls nested deep, keys and long
+  // strings by reference, colliding keys, claims of counts the file cannot hold, escapes.
+  std::string nulls = a3::Array(200, "", std::string(200, '\x01'));
+  for (int i = 0; i < 40; ++i) nulls = a3::Array(1, "", nulls);
+  seeds.push_back(File(a3::Pair("n", nulls)));
+  std::string refs;
+  for (int i = 0; i < 100; ++i) refs += a3::Ref(1) + a3::StringRef(2);
+  seeds.push_back(File(a3::Pair("o", a3::Anonymous(a3::Str("k") + a3::String(std::string(100, 'x')) + refs))));
+  seeds.push_back(File(a3::Pair("o", a3::Anonymous(a3::Str("a\xfe") + a3::Null() + a3::Str("a\xff") + a3::Null())) +
+                       a3::Pair("t", a3::Object("C", 1, a3::Str("$class"), a3::Null(), false)) + a3::Pair("o", a3::Null())));
+  seeds.push_back(File(a3::Pair("v", U8(0x0D) + U29(0x0FFFFFFF) + U8(0) + U32(1)) +
+                       a3::Pair("d", U8(0x11) + U29(0x0FFFFFFF) + U8(1) + a3::Null()) +
+                       a3::Pair("b", U8(0x0C) + U29(0x0FFFFFFF) + "ab")));
+  const std::string esc = "a\x1b[31m\xe2\x80\xae\xc2\x9b";
+  seeds.push_back(File(a3::Pair(esc, a3::Object(esc, 1, a3::Str(esc), a3::Xml(esc), true, a3::Str(esc) + a3::String(esc))) +
+                           a3::Pair("x", a3::Externalizable(esc, "")),
+                       3, esc));
+
   for (std::size_t i = 0; i < seeds.size(); ++i) {
     std::string path = std::string(argv[1]) + "/seed-" + std::to_string(i) + ".sol";
     std::ofstream out(path, std::ios::binary);

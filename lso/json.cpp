@@ -1,131 +1,23 @@
-// The JSON form is written by hand rather than through nlohmann::json: that library prints a double
-// such as 42.0 as "42.0" where the shortest form is 42, and building its document first would
-// hold a second copy of a tree that can be many times the file's size.
+// The JSON form, written by hand from the tape rather than through nlohmann::json: that library
+// prints a double such as 42.0 as "42.0" where the shortest form is 42, and building its document
+// first would hold a tree many times the file's size. Output goes to the sink in pieces.
 
-#include <charconv>
 #include <cmath>
-#include <cstdint>
 
-#include "lso/internal.h"
+#include "base/base64.h"
+#include "base/civil_time.h"
 #include "lso/lso.h"
+#include "lso/tape_internal.h"
+#include "lso/text_forms.h"
+#include "lso/writer.h"
 
 namespace vesk::lso {
-namespace detail {
-
-std::size_t Utf8SequenceLength(std::string_view s) {
-  auto at = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-  if (s.empty()) return 0;
-  unsigned char b = at(0);
-  if (b < 0x80) return 1;
-  std::size_t n;
-  std::uint32_t cp;
-  if (b >= 0xC2 && b <= 0xDF) n = 2, cp = b & 0x1F;
-  else if (b >= 0xE0 && b <= 0xEF) n = 3, cp = b & 0x0F;
-  else if (b >= 0xF0 && b <= 0xF4) n = 4, cp = b & 0x07;
-  else return 0;
-  if (s.size() < n) return 0;
-  for (std::size_t i = 1; i < n; ++i) {
-    if ((at(i) & 0xC0) != 0x80) return 0;
-    cp = cp << 6 | (at(i) & 0x3F);
-  }
-  // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
-  if ((n == 3 && cp < 0x800) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
-    return 0;
-  return n;
-}
-
-void AppendUtf8(std::string& out, std::string_view bytes) {
-  std::size_t i = 0;
-  while (i < bytes.size()) {
-    std::size_t n = Utf8SequenceLength(bytes.substr(i));
-    if (n == 0) {
-      out += "\xEF\xBF\xBD";
-      ++i;
-    } else {
-      out.append(bytes.substr(i, n));
-      i += n;
-    }
-  }
-}
-
-void AppendShortest(std::string& out, double x) {
-  char buffer[32];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, x);
-  out.append(buffer, result.ptr);
-}
-
-bool AppendDate(std::string& out, double ms, bool iso) {
-  // 0000-01-01T00:00:00.000Z to 9999-12-31T23:59:59.999Z
-  if (!(ms >= -62167219200000.0 && ms <= 253402300799999.0) || ms != std::floor(ms)) return false;
-  std::int64_t t = static_cast<std::int64_t>(ms);
-  std::int64_t days = t >= 0 ? t / 86400000 : (t - 86399999) / 86400000;
-  std::int64_t rest = t - days * 86400000;
-  // Civil date from days since 1970-01-01 (Howard Hinnant's algorithm).
-  std::int64_t z = days + 719468;
-  std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  std::int64_t doe = z - era * 146097;
-  std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  std::int64_t mp = (5 * doy + 2) / 153;
-  std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
-  std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
-  std::int64_t year = yoe + era * 400 + (month <= 2);
-  char buffer[40];
-  auto put = [&](char* p, std::int64_t v, int width) {
-    for (int i = width - 1; i >= 0; --i, v /= 10) p[i] = static_cast<char>('0' + v % 10);
-  };
-  put(buffer, year, 4);
-  buffer[4] = '-';
-  put(buffer + 5, month, 2);
-  buffer[7] = '-';
-  put(buffer + 8, day, 2);
-  buffer[10] = iso ? 'T' : ' ';
-  put(buffer + 11, rest / 3600000, 2);
-  buffer[13] = ':';
-  put(buffer + 14, rest / 60000 % 60, 2);
-  buffer[16] = ':';
-  put(buffer + 17, rest / 1000 % 60, 2);
-  buffer[19] = '.';
-  put(buffer + 20, rest % 1000, 3);
-  out.append(buffer, 23);
-  out += iso ? "Z" : " UTC";
-  return true;
-}
-
-}  // namespace detail
-
 namespace {
 
-void AppendInteger(std::string& out, long long v) {
-  char buffer[24];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, v);
-  out.append(buffer, result.ptr);
-}
-
-void AppendBase64(std::string& out, std::string_view bytes) {
-  static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::size_t i = 0;
-  auto at = [&](std::size_t k) { return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[k])); };
-  for (; i + 3 <= bytes.size(); i += 3) {
-    std::uint32_t v = at(i) << 16 | at(i + 1) << 8 | at(i + 2);
-    out += digits[v >> 18];
-    out += digits[v >> 12 & 63];
-    out += digits[v >> 6 & 63];
-    out += digits[v & 63];
-  }
-  if (bytes.size() - i == 1) {
-    std::uint32_t v = at(i) << 16;
-    out += digits[v >> 18];
-    out += digits[v >> 12 & 63];
-    out += "==";
-  } else if (bytes.size() - i == 2) {
-    std::uint32_t v = at(i) << 16 | at(i + 1) << 8;
-    out += digits[v >> 18];
-    out += digits[v >> 12 & 63];
-    out += digits[v >> 6 & 63];
-    out += '=';
-  }
-}
+using detail::Item;
+using detail::KeyForm;
+using detail::kNoItem;
+using detail::Tag;
 
 void AppendNumber(std::string& out, double x) {
   if (std::isnan(x)) out += R"({"$number":"NaN"})";
@@ -133,200 +25,274 @@ void AppendNumber(std::string& out, double x) {
   else detail::AppendShortest(out, x);
 }
 
-void AppendValue(std::string& out, const Value& v, int depth);
+class JsonWriter : public detail::Writer {
+ public:
+  using Writer::Writer;
 
-void AppendItems(std::string& out, const std::vector<Value>& items, int depth) {
-  out += '[';
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (i) out += ',';
-    AppendValue(out, items[i], depth);
+  void Values() {
+    Put('{');
+    Members(kNoItem);
+    Put('}');
   }
-  out += ']';
-}
 
-void AppendMembers(std::string& out, const std::vector<Member>& members, int depth, bool first) {
-  for (const Member& m : members) {
-    if (!first) out += ',';
-    first = false;
-    AppendJsonString(out, m.key);
-    out += ':';
-    AppendValue(out, m.value, depth);
+ private:
+  void Put(char c) { out_ += c; }
+  void Put(std::string_view s) { out_.append(s); }
+
+  // A string of any length, in pieces.
+  void String(std::string_view s) {
+    Put('"');
+    while (!s.empty()) {
+      const std::size_t n = detail::PieceLength(s, kPiece);
+      detail::AppendJsonChars(out_, s.substr(0, n));
+      s.remove_prefix(n);
+      Flush();
+    }
+    Put('"');
   }
-}
 
-bool IsContainer(Kind k) {
-  return k == Kind::Object || k == Kind::Array || k == Kind::Vector || k == Kind::Dictionary;
-}
-
-// `depth` counts the containers around `v`.
-void AppendValue(std::string& out, const Value& v, int depth) {
-  if (IsContainer(v.kind) && ++depth > detail::kMaxDepth) {
-    out += R"({"$problem":"nested deeper than 1000 levels"})";
-    return;
+  // The keyed children of `container` as members (the first one without a comma before it).
+  // Recursive through Value: nothing here may hold a string across the call, so that a thousand
+  // levels fit a small stack.
+  void Members(std::uint32_t container, bool first = true) {
+    const Span span = Children(container);
+    for (std::uint32_t i = span.first, row = 0; i < span.end && !cut_; row += Rows(i), i = t_.End(i)) {
+      const Item& item = t_.items[i];
+      if (item.key() == KeyForm::None) continue;
+      if (!first) Put(',');
+      first = false;
+      Name(i, container, row);
+      Put(':');
+      Value(i);
+    }
   }
-  switch (v.kind) {
-    case Kind::Number: AppendNumber(out, v.number); return;
-    case Kind::Integer: AppendInteger(out, v.integer); return;
-    case Kind::Boolean: out += v.boolean ? "true" : "false"; return;
-    case Kind::Null: out += "null"; return;
-    case Kind::Undefined: out += R"({"$undefined":true})"; return;
-    case Kind::Unsupported: out += R"({"$unsupported":true})"; return;
-    case Kind::String: AppendJsonString(out, v.text); return;
-    case Kind::Object:
-      out += '{';
-      if (!v.className.empty()) {
-        out += R"("$class":)";
-        AppendJsonString(out, v.className);
+
+  [[gnu::noinline]] void Name(std::uint32_t i, std::uint32_t container, std::uint32_t row) {
+    name_.assign(detail::JsonName(t_, i, container, row, buffer_));
+    if (t_.items[i].payload() != 0) name_ += " (" + std::to_string(t_.items[i].payload()) + ")";
+    String(name_);
+  }
+
+  // The children at an index of `container`, as a JSON array.
+  void Items(std::uint32_t container) {
+    Put('[');
+    const Span span = Children(container);
+    bool first = true;
+    for (std::uint32_t i = span.first; i < span.end && !cut_; i = t_.End(i)) {
+      const Item& item = t_.items[i];
+      if (item.key() != KeyForm::None) continue;
+      if (item.tag() == Tag::Run) {
+        std::size_t at = item.at;
+        for (std::uint32_t k = 0; k < item.payload() && !cut_; ++k) {
+          if (!first) Put(',');
+          first = false;
+          const std::size_t start = at;
+          const Scalar s = detail::DecodeScalar(t_, at, item.amf3());
+          if (!Room(start)) break;
+          ScalarValue(s);
+        }
+        continue;
       }
-      AppendMembers(out, v.members, depth, v.className.empty());
-      out += '}';
-      return;
-    case Kind::Array:
-      if (v.members.empty()) {
-        AppendItems(out, v.items, depth);
+      if (!first) Put(',');
+      first = false;
+      Value(i);
+    }
+    Put(']');
+  }
+
+  void NumberItems(std::uint32_t vector) {
+    Put('[');
+    const std::uint32_t count = detail::VectorCount(t_, vector);
+    for (std::uint32_t k = 0; k < count && !cut_; ++k) {
+      if (k) Put(',');
+      std::size_t at = 0;
+      const Scalar s = detail::Element(t_, vector, k, &at);
+      if (!Room(at)) break;
+      ScalarValue(s);
+    }
+    Put(']');
+  }
+
+  void Value(std::uint32_t i) {
+    i = Unwrap(i);
+    const Item& item = t_.items[i];
+    if (!Room(Offset(i))) return;
+    switch (item.tag()) {
+      case Tag::Scalar: {
+        std::size_t at = t_.ValueAt(i);
+        ScalarValue(detail::DecodeScalar(t_, at, item.amf3()));
         return;
       }
-      out += R"({"$items":)";
-      AppendItems(out, v.items, depth);
-      out += R"(,"$members":{)";
-      AppendMembers(out, v.members, depth, true);
-      out += "}}";
-      return;
-    case Kind::Vector:
-      if (!detail::VectorHasWrapper(v.className, v.boolean)) {
-        AppendItems(out, v.items, depth);
+      case Tag::Object: {
+        Put('{');
+        const std::string_view className = detail::ClassNameOf(t_, i);
+        if (!className.empty()) {
+          Put(R"("$class":)");
+          String(className);
+        }
+        Members(i, className.empty());
+        Put('}');
         return;
       }
-      out += R"({"$vector":)";
-      AppendJsonString(out, v.className);
-      if (v.boolean) out += R"(,"$fixed":true)";
-      out += R"(,"$items":)";
-      AppendItems(out, v.items, depth);
-      out += '}';
-      return;
-    case Kind::Dictionary:
-      out += R"({"$dictionary":[)";
-      for (std::size_t i = 0; i < v.entries.size(); ++i) {
-        if (i) out += ',';
-        out += '[';
-        AppendValue(out, v.entries[i].key, depth);
-        out += ',';
-        AppendValue(out, v.entries[i].value, depth);
-        out += ']';
+      case Tag::Array:
+        if (!detail::ArrayHasMembers(t_, i)) return Items(i);
+        Put(R"({"$items":)");
+        Items(i);
+        Put(R"(,"$members":{)");
+        Members(i);
+        Put("}}");
+        return;
+      case Tag::Vector:
+      case Tag::NumberVector: {
+        const std::string_view type = detail::ClassNameOf(t_, i);
+        const bool fixed = detail::FlagOf(t_, i);
+        const bool wrapped = detail::VectorHasWrapper(type, fixed);
+        if (wrapped) {
+          Put(R"({"$vector":)");
+          String(type);
+          if (fixed) Put(R"(,"$fixed":true)");
+          Put(R"(,"$items":)");
+        }
+        if (item.tag() == Tag::Vector) Items(i);
+        else NumberItems(i);
+        if (wrapped) Put('}');
+        return;
       }
-      out += ']';
-      if (v.boolean) out += R"(,"$weakKeys":true)";
-      out += '}';
-      return;
-    case Kind::Date:
-      out += R"({"$date":)";
-      if (std::string date; detail::AppendDate(date, v.number, true)) {
-        out += '"';
-        out += date;
-        out += '"';
+      case Tag::Dictionary: Dictionary(i); return;
+      case Tag::External: Put("null"); return;  // wraps nothing: never made by the reader
+      case Tag::Reference: {
+        Put(R"({"$ref":)");
+        const auto pointer = Pointer(i);
+        String(pointer);
+        Put('}');
+        return;
+      }
+      case Tag::Problem:
+        Put(R"({"$problem":)");
+        String(t_.problems[item.aux].message);
+        Put('}');
+        return;
+      case Tag::Run: return;  // written by Items
+    }
+  }
+
+  // Keys and values alternate; runs may hold several of them.
+  void Dictionary(std::uint32_t i) {
+    Put(R"({"$dictionary":[)");
+    const Span span = Children(i);
+    std::uint32_t n = 0;
+    auto each = [&](auto write) {
+      Put(n % 2 == 0 ? (n == 0 ? "[" : ",[") : ",");
+      write();
+      if (n % 2 == 1) Put(']');
+      ++n;
+    };
+    for (std::uint32_t c = span.first; c < span.end && !cut_; c = t_.End(c)) {
+      const Item& item = t_.items[c];
+      if (item.tag() == Tag::Run) {
+        std::size_t at = item.at;
+        for (std::uint32_t k = 0; k < item.payload() && !cut_; ++k) {
+          const std::size_t start = at;
+          const Scalar s = detail::DecodeScalar(t_, at, item.amf3());
+          each([&] {
+            if (Room(start)) ScalarValue(s);
+          });
+        }
       } else {
-        AppendNumber(out, v.number);
+        each([&] { Value(c); });
       }
-      out += '}';
-      return;
-    case Kind::ByteArray:
-      out += R"({"$bytes":")";
-      AppendBase64(out, v.text);
-      out += "\"}";
-      return;
-    case Kind::Xml:
-      out += R"({"$xml":)";
-      AppendJsonString(out, v.text);
-      out += '}';
-      return;
-    case Kind::Reference:
-      out += R"({"$ref":)";
-      AppendJsonString(out, v.text);
-      out += '}';
-      return;
-    case Kind::Problem:
-      out += R"({"$problem":)";
-      AppendJsonString(out, v.text);
-      out += '}';
-      return;
+    }
+    if (n % 2 == 1) Put(",null]");  // never made by the reader; keeps the output valid
+    Put(']');
+    if (detail::FlagOf(t_, i)) Put(R"(,"$weakKeys":true)");
+    Put('}');
   }
-  out += "null";  // a Kind this writer does not know; keeps the output valid
-}
+
+  void ScalarValue(const Scalar& s) {
+    switch (s.kind) {
+      case Kind::Number: AppendNumber(out_, s.number); break;
+      case Kind::Integer: out_ += std::to_string(s.integer); break;
+      case Kind::Boolean: Put(s.boolean ? "true" : "false"); break;
+      case Kind::Null: Put("null"); break;
+      case Kind::Undefined: Put(R"({"$undefined":true})"); break;
+      case Kind::Unsupported: Put(R"({"$unsupported":true})"); break;
+      case Kind::String: String(s.bytes); break;
+      case Kind::Xml:
+        Put(R"({"$xml":)");
+        String(s.bytes);
+        Put('}');
+        break;
+      case Kind::Date:
+        Put(R"({"$date":)");
+        if (std::string date; base::AppendUtcMilliseconds(date, s.number, base::TimeForm::kIso)) {
+          Put('"');
+          Put(date);
+          Put('"');
+        } else {
+          AppendNumber(out_, s.number);
+        }
+        Put('}');
+        break;
+      case Kind::ByteArray: {
+        Put(R"({"$bytes":")");
+        std::string_view bytes = s.bytes;
+        while (!bytes.empty()) {
+          const std::size_t n = std::min<std::size_t>(bytes.size(), kPiece / 3 * 3);
+          base::AppendBase64(out_, bytes.substr(0, n));
+          bytes.remove_prefix(n);
+          Flush();
+        }
+        Put("\"}");
+        break;
+      }
+      default: Put("null"); break;
+    }
+    Flush();
+  }
+
+  // Past the output limit a value is written as the problem, once; the containers around it
+  // stop and close.
+  bool Room(std::size_t offset) {
+    if (cut_) return false;
+    if (Written() + kReserve <= limit_) return true;
+    Cut(offset, "the JSON form");
+    Put(R"({"$problem":)");
+    String(problems_.back().message);
+    Put('}');
+    return false;
+  }
+
+  std::string name_, buffer_;
+};
 
 }  // namespace
 
-void detail::AppendJsonMember(std::string& out, const Member& member, bool first) {
-  if (!first) out += ',';
-  AppendJsonString(out, member.key);
-  out += ':';
-  AppendValue(out, member.value, 0);
+void WriteJsonValues(const Tape& tape, Sink& out, std::vector<Problem>& problems, std::size_t limit) {
+  JsonWriter writer(tape, out, problems, limit);
+  writer.Values();
+  writer.Finish();
+}
+
+void WriteJsonValues(const Tape& tape, Sink& out, std::vector<Problem>& problems) {
+  WriteJsonValues(tape, out, problems, OutputLimit(tape));
+}
+
+void WriteJsonProblems(const std::vector<Problem>& problems, Sink& out) {
+  std::string json = "[";
+  for (std::size_t i = 0; i < problems.size(); ++i) {
+    if (i) json += ',';
+    json += R"({"offset":)" + std::to_string(problems[i].offset) + R"(,"message":)";
+    AppendJsonString(json, problems[i].message);
+    json += '}';
+  }
+  json += ']';
+  out.Write(json);
 }
 
 void AppendJsonString(std::string& out, std::string_view text) {
-  static const char hex[] = "0123456789abcdef";
   out += '"';
-  std::size_t i = 0;
-  while (i < text.size()) {
-    std::size_t run = i;
-    while (run < text.size()) {
-      unsigned char b = static_cast<unsigned char>(text[run]);
-      if (b < 0x20 || b >= 0x7F || b == '"' || b == '\\') break;
-      ++run;
-    }
-    out.append(text.data() + i, run - i);
-    i = run;
-    if (i == text.size()) break;
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x80) {
-      std::size_t n = detail::Utf8SequenceLength(text.substr(i));
-      if (n == 0) {
-        out += "\xEF\xBF\xBD";
-        ++i;
-      } else {
-        out.append(text.substr(i, n));
-        i += n;
-      }
-      continue;
-    }
-    ++i;
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      case '\b': out += "\\b"; break;
-      case '\f': out += "\\f"; break;
-      default:
-        if (c < 0x20 || c == 0x7F) {
-          out += "\\u00";
-          out += hex[c >> 4];
-          out += hex[c & 15];
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
+  detail::AppendJsonChars(out, text);
   out += '"';
-}
-
-void AppendJsonValues(std::string& out, const Document& doc) {
-  out += '{';
-  AppendMembers(out, doc.values, 0, true);
-  out += '}';
-}
-
-void AppendJsonProblems(std::string& out, const Document& doc) {
-  out += '[';
-  for (std::size_t i = 0; i < doc.problems.size(); ++i) {
-    if (i) out += ',';
-    out += R"({"offset":)";
-    AppendInteger(out, static_cast<long long>(doc.problems[i].offset));
-    out += R"(,"message":)";
-    AppendJsonString(out, doc.problems[i].message);
-    out += '}';
-  }
-  out += ']';
 }
 
 }  // namespace vesk::lso

@@ -4,6 +4,8 @@
 // them in tests, Qt widgets on Linux, Win32 windows on Windows. Text is UTF-8; positions and
 // sizes are twips measured from the top-left corner of the window's inner area.
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,7 +77,7 @@ class MenuItem {
   virtual void SetCaption(const std::string& text) = 0;
 };
 
-enum class PopupMenu { List1, List2 };  // the menus list_1 and list_2
+enum class PopupMenu { List1, List2, Values };  // the menus list_1 and list_2, and the Values tab's
 
 // Message box flags and answers, with the values of the Windows API.
 inline constexpr int kMbOk = 0;
@@ -125,6 +127,73 @@ struct Controls {
   MenuItem& VisitHomepage;
 };
 
+// ---- Beside the specified window: the Values tab, copies, accessible names ----
+
+class ValuesModel;
+
+// Runs a task later on the window's thread, after the events already waiting; a task still
+// waiting when the window is gone is dropped.
+class TaskQueue {
+ public:
+  virtual ~TaskQueue() = default;
+  virtual void Post(std::function<void()> task) = 0;
+};
+
+// The two tabs of the lower-left area: 0 Text (Text1), 1 Values.
+class TabBar {
+ public:
+  virtual ~TabBar() = default;
+  virtual void SetCaptions(const std::string& text, const std::string& values) = 0;
+  // Shows tab `index` and its page.
+  virtual void SetCurrent(int index) = 0;
+};
+
+// The tree of the Values tab, over a model the window logic owns.
+class ValuesView {
+ public:
+  using Node = std::uint64_t;
+  virtual ~ValuesView() = default;
+  // Shows the rows of `model`, its first level expanded; nullptr empties the view. The model
+  // stays alive until the next call.
+  virtual void SetModel(const ValuesModel* model) = 0;
+  virtual void SetColumnCaptions(const std::string& name, const std::string& value, const std::string& type) = 0;
+  // The selected rows in the order shown.
+  virtual std::vector<Node> SelectedRows() const = 0;
+  // The row with the keyboard focus, if any.
+  virtual std::optional<Node> CurrentRow() const = 0;
+  // Makes `node` the current and only selected row, its parents expanded, scrolled into view.
+  virtual void SelectRow(Node node) = 0;
+  // The texts of the rows changed (another language): show them again.
+  virtual void Refresh() = 0;
+};
+
+class Clipboard {
+ public:
+  virtual ~Clipboard() = default;
+  virtual void SetText(const std::string& text) = 0;
+};
+
+// What a screen reader says for each control (the picture buttons and lists have no caption).
+struct AccessibleNames {
+  std::string List1, Text1, List2, Command1_0, Command1_1, Command2, Tabs, Values;
+};
+class Accessibility {
+ public:
+  virtual ~Accessibility() = default;
+  virtual void SetNames(const AccessibleNames& names) = 0;
+};
+
+// The controls of the Values tab, attached to Form1 by a front end that has them.
+struct ValuesControls {
+  TabBar& Tabs;
+  ValuesView& Values;
+  MenuItem& CopyValue;    // items of PopupMenu::Values
+  MenuItem& CopyAllJson;
+  Clipboard& clipboard;
+  TaskQueue& tasks;
+  Accessibility& accessibility;
+};
+
 // Argument codes of the handlers, whatever the toolkit.
 inline constexpr int kLeftButton = 1;
 inline constexpr int kRightButton = 2;
@@ -134,5 +203,10 @@ inline constexpr int kCtrlMask = 2;
 inline constexpr int kAltMask = 4;
 inline constexpr int kKeyDelete = 46;
 inline constexpr int kKeyA = 65;
+inline constexpr int kKeyTab = 9;
+inline constexpr int kKeyEnter = 13;
+inline constexpr int kKeyPageUp = 33;
+inline constexpr int kKeyPageDown = 34;
+inline constexpr int kKeyC = 67;
 
 }  // namespace vesk::window

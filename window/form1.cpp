@@ -46,6 +46,7 @@ void Form1::ShowFlashCookies() {
   c_.List1.Clear();
   c_.List2.Clear();
   c_.Text1.SetText("");
+  ShowValues(nullptr);
   c_.List1.AddItems(cookies);
 }
 
@@ -65,6 +66,7 @@ void Form1::Check1_Click() {
 void Form1::List1_Click() {
   c_.Text1.SetText("");
   c_.List2.Clear();
+  ShowValues(nullptr);
   const int index = c_.List1.ListIndex();
   if (index < 0) return;  // no current item: nothing to show
   OpenFlashCookie(c_.List1.List(index));
@@ -93,6 +95,7 @@ void Form1::OpenFlashCookie(const std::string& cookie) {
   }
   c_.List2.AddItems(rows);
   c_.VisitHomepage.SetCaption(LangText[30] + VisitTarget);
+  ShowValues(&cookie);
 }
 
 void Form1::KillCookie_Click() {

@@ -4,11 +4,15 @@
 // its procedures. A front end creates the controls, hands them over, and calls one handler per
 // toolkit event with the codes of controls.h.
 
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/platform.h"
 #include "window/controls.h"
 #include "window/language.h"
+#include "window/values.h"
+#include "window/values_loader.h"
 
 namespace vesk::window {
 
@@ -44,10 +48,42 @@ class Form1 {
   std::string VisitTarget;  // the site of the cookie shown last, else its holding folder
   language::Texts LangText;
 
+  // ---- Beside the specified window: the Values tab (form1_values.cpp) ----
+
+  // A front end that has the Values tab's controls attaches them before Form_Load; without them
+  // the window is the specified one alone.
+  void AttachValues(const ValuesControls& controls);
+  const ValuesControls* Values() const { return v_ ? &*v_ : nullptr; }
+
+  void Tabs_Click(int index);
+  // A key pressed anywhere in the window, before the control with the focus sees it; true when
+  // it was used: Ctrl+Tab and Ctrl+PageDown show the next tab, Ctrl+Shift+Tab and Ctrl+PageUp
+  // the previous one.
+  bool Form_KeyPreview(int keyCode, int shift);
+  // Enter follows a reference to the row it points at; Ctrl+C copies the selected rows,
+  // Ctrl+Shift+C all values as JSON.
+  void Values_KeyDown(int keyCode, int shift);
+  void Values_DblClick();
+  void Values_MouseDown(int button, int shift, float x, float y);
+  void CopyValue_Click();
+  void CopyAllJson_Click();
+
+  int Tab = 0;                  // the tab shown: 0 Text, 1 Values; lasts for the run
+  language::MoreTexts More;     // the texts beside LangText, in the current language
+  const ValuesModel* ShownValues() const { return model_.get(); }
+
  private:
+  // The cookie shown changed (a click), or none is shown (a rescan): the Values tab follows.
+  void ShowValues(const std::string* cookie);
+  void LoadValues();
+
   Controls c_;
   platform::System& system_;
   Shell& shell_;
+  std::optional<ValuesControls> v_;
+  std::unique_ptr<ValuesLoader> loader_;
+  std::unique_ptr<ValuesModel> model_;
+  std::optional<std::string> valuesPath_;  // the cookie shown, while its values are not loaded
 };
 
 }  // namespace vesk::window

@@ -54,6 +54,51 @@ constexpr Table kEnglish = {
     "deeper scan",
 };
 
+struct More {
+  const char* textTab;
+  const char* valuesTab;
+  const char* nameColumn;
+  const char* valueColumn;
+  const char* typeColumn;
+  const char* copyValue;
+  const char* copyAllJson;
+  ValuesTexts values;
+  AccessibleNames accessible;
+};
+
+const More kGermanMore = {
+    "Text", "Werte", "Name", "Wert", "Typ", "Wert kopieren", "Alles als JSON kopieren",
+    {"Cookie", "Bytes", "Problem", "bei Byte", "keine .sol-Datei", "nicht lesbar", "Verweis", "Schlüssel", "Wert"},
+    {"Cookies", "Cookie-Text", "Details", "Deutsch", "English", "Beenden", "Ansichten", "Werte"},
+};
+
+const More kEnglishMore = {
+    "Text", "Values", "Name", "Value", "Type", "Copy value", "Copy all as JSON",
+    {"cookie", "bytes", "problem", "at byte", "not a .sol file", "cannot be read", "reference", "key", "value"},
+    {"Cookies", "Cookie text", "Details", "Deutsch", "English", "Exit", "Views", "Values"},
+};
+
+void ApplyMore(Form1& form, const More& more) {
+  MoreTexts& texts = form.More;
+  texts.textTab = more.textTab;
+  texts.valuesTab = more.valuesTab;
+  texts.nameColumn = more.nameColumn;
+  texts.valueColumn = more.valueColumn;
+  texts.typeColumn = more.typeColumn;
+  texts.copyValue = more.copyValue;
+  texts.copyAllJson = more.copyAllJson;
+  texts.values = more.values;
+  texts.accessible = more.accessible;
+  const ValuesControls* v = form.Values();
+  if (!v) return;
+  v->Tabs.SetCaptions(texts.textTab, texts.valuesTab);
+  v->Values.SetColumnCaptions(texts.nameColumn, texts.valueColumn, texts.typeColumn);
+  v->CopyValue.SetCaption(texts.copyValue);
+  v->CopyAllJson.SetCaption(texts.copyAllJson);
+  v->accessibility.SetNames(texts.accessible);
+  v->Values.Refresh();  // the rows that are not values speak the language too
+}
+
 void Apply(Form1& form, const Table& table) {
   Texts& slots = form.LangText;
   slots[0] = table.selectFirst;
@@ -79,8 +124,15 @@ void Apply(Form1& form, const Table& table) {
 
 }  // namespace
 
-void SetGerman(Form1& form) { Apply(form, kGerman); }
-void SetEnglish(Form1& form) { Apply(form, kEnglish); }
+void SetGerman(Form1& form) {
+  Apply(form, kGerman);
+  ApplyMore(form, kGermanMore);
+}
+
+void SetEnglish(Form1& form) {
+  Apply(form, kEnglish);
+  ApplyMore(form, kEnglishMore);
+}
 
 bool StartsInGerman(const std::string& executableName) {
   constexpr std::string_view suffix = "[GER]";

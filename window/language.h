@@ -7,6 +7,8 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "window/controls.h"
+#include "window/values.h"
 
 namespace vesk::window {
 
@@ -16,8 +18,20 @@ namespace language {
 
 using Texts = std::array<std::string, 101>;
 
+// The texts of what goes beyond the specified window (the Values tab, its menu, the accessible
+// names), kept beside LangText so that its slots stay as they are. The language procedures set
+// them with the rest.
+struct MoreTexts {
+  std::string textTab, valuesTab;
+  std::string nameColumn, valueColumn, typeColumn;
+  std::string copyValue, copyAllJson;
+  ValuesTexts values;
+  AccessibleNames accessible;
+};
+
 // Fill LangText with the language's texts, set the window title to the title text (slot 50) and
-// set the captions of Label1, Check1 and KillCookie and the tool tip of List1.
+// set the captions of Label1, Check1 and KillCookie and the tool tip of List1; then the texts
+// beside them (MoreTexts) and, where the Values tab is attached, its captions.
 void SetGerman(Form1& form);
 void SetEnglish(Form1& form);
 

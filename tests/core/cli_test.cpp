@@ -17,6 +17,7 @@
 #include "cli/run.h"
 #include "tests/core/cli_support.h"
 #include "tests/core/test_support.h"
+#include "tests/sol_builder.h"
 
 namespace vesk::test {
 namespace {
@@ -262,6 +263,25 @@ TEST_F(CliCommands, PathsAreEscapedOnATerminalOnly) {
     output.out.clear();
     EXPECT_EQ(cli::Run({"vesk-cli", "list", "--root", r, "--format", "csv"}, system, output, question), 0);
     EXPECT_EQ(output.out.find('\x1b') == std::string::npos, terminal) << output.out;
+    output.out.clear();
+    EXPECT_EQ(cli::Run({"vesk-cli", "list", "--root", r, "--format", "bodyfile"}, system, output, question), 0);
+    const std::string bodyName = terminal ? "$'" + r + "/s\\u202E/a\\x1B[31mRED\\n.sol'"
+                                          : r + "/s\xe2\x80\xae/a%5Cx1B[31mRED%5Cx0A.sol";
+    EXPECT_EQ(output.out.substr(0, bodyName.size() + 3), "0|" + bodyName + "|") << output.out;
+
+    // show: what the file holds is escaped in the text form wherever it goes; the path as list
+    // shows it.
+    WriteFile(cookie, sol::File(sol::amf3::Pair("k\x1b", sol::amf3::String("\x1b[31m")), 3, "a\x1b[31m"));
+    output = RecordingOutput();
+    output.outIsTerminal = terminal;
+    EXPECT_EQ(cli::Run({"vesk-cli", "show", cookie}, system, output, question), 0);
+    const std::string pathLine = (terminal ? escaped : cookie) + "\n";
+    EXPECT_EQ(output.out.substr(0, pathLine.size()), pathLine);
+    const std::string values = output.out.substr(pathLine.size());
+    EXPECT_NE(values.find("name a\\x1B[31m, AMF3"), std::string::npos) << values;
+    EXPECT_NE(values.find("\"k\\x1B\" = \"\\x1B[31m\""), std::string::npos) << values;
+    EXPECT_EQ(values.find('\x1b'), std::string::npos) << values;
+    WriteFile(cookie, "x");
 
     // A root that cannot be opened: standard error shows it as standard output would.
     output = RecordingOutput();

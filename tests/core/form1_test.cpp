@@ -5,10 +5,14 @@
 
 #include <algorithm>
 #include <functional>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
+#include "cli/commands.h"
+#include "tests/core/cli_support.h"
 #include "tests/core/test_support.h"
+#include "tests/sol_builder.h"
 #include "window/form1.h"
 #include "window/www.h"
 
@@ -467,6 +471,185 @@ TEST_F(Form1Test, LabelOpensTheSettingsPageOfTheLanguageAndExitUnloads) {
   EXPECT_FALSE(c.form.unloaded);
   form.Command2_Click();
   EXPECT_TRUE(c.form.unloaded);
+}
+
+}  // namespace
+}  // namespace vesk::test
+
+// ---- Beside the specified window: the Values tab ----
+
+namespace vesk::test {
+namespace {
+
+using namespace vesk::sol;
+namespace a3 = vesk::sol::amf3;
+using Node = window::ValuesModel::Node;
+
+// A cookie a game would write: an object with a class, a long string, a reference, a cut end.
+const std::string kSave = File(
+    a3::Pair("player", a3::Object("PlayerVO", 2, a3::Str("name") + a3::Str("history"),
+                                  a3::String(std::string(300, 'n')) + a3::Array(2, "", a3::Integer(1200) + a3::Integer(3400)),
+                                  false)) +
+        a3::Pair("again", a3::ObjectRef(0x0A, 0)) + a3::Str("cut") + U8(0x05) + "\x01\x02",
+    3, "save");
+
+class ValuesTabTest : public Form1Test {
+ protected:
+  void SetUp() override { form.AttachValues(c.ValuesBundle()); }
+  // Waits for the values of the cookie shown, read off the window's thread, running what the
+  // reader posts (results that came too late among it).
+  void Settle() {
+    for (int i = 0; i < 100 && !c.Values.model; ++i) c.tasks.RunUntilIdle(50);
+    ASSERT_NE(c.Values.model, nullptr);
+  }
+  std::vector<std::string> FirstLevel() const {
+    std::vector<std::string> rows;
+    const window::ValuesModel& m = *c.Values.model;
+    for (std::size_t r = 0; r < m.RowCount(window::ValuesModel::kRoot); ++r) {
+      const Node n = m.Child(window::ValuesModel::kRoot, r);
+      rows.push_back(m.Text(n, m.kName) + " | " + m.Text(n, m.kValue) + " | " + m.Text(n, m.kType));
+    }
+    return rows;
+  }
+  // The `values` member of `vesk-cli show --format json FILE`, as it wrote it.
+  std::string ShowJsonValues(const std::string& path) {
+    RecordingOutput output;
+    cli::RunShow(cli::ShowOptions{cli::Format::Json, {path}}, system, output);
+    const std::size_t begin = output.out.find("\"values\":") + 9;
+    return output.out.substr(begin, output.out.rfind(",\"problems\":") - begin);
+  }
+};
+
+TEST_F(ValuesTabTest, TheTabFollowsClicksRescansDeletionsAndKeys) {
+  const auto save = Cookie("K7Q2/games.example/tetris.swf/save.sol", kSave);
+  const auto other = Cookie("K7Q2/news.example/prefs.sol", File(a3::Pair("dark", a3::Boolean(true))));
+  form.Form_Load();
+  EXPECT_EQ(c.Tabs.current, 0);
+  EXPECT_EQ(c.Tabs.valuesCaption, "Values");
+  EXPECT_EQ(c.Values.valueCaption, "Value");
+  EXPECT_EQ(c.CopyAllJson.caption, "Copy all as JSON");
+  EXPECT_EQ(c.accessibility.names.Command2, "Exit");
+
+  // On the Text tab nothing is decoded; the Values tab decodes the cookie shown.
+  Show(save);
+  EXPECT_EQ(c.tasks.Waiting(), 0u);
+  EXPECT_EQ(c.Values.model, nullptr);
+  form.Tabs_Click(1);
+  EXPECT_EQ(c.Tabs.current, 1);
+  Settle();
+  ASSERT_NE(c.Values.model, nullptr);
+  EXPECT_EQ(FirstLevel(), (std::vector<std::string>{
+                              "cookie | \"save\", AMF3, " + std::to_string(kSave.size()) + " bytes | ",
+                              "problem | value cut off by the end of the file | at byte " + std::to_string(kSave.size() - 2),
+                              "player | {2} | PlayerVO",
+                              "again | -> \"/values/player\" | reference",
+                              "cut | <problem: \"value cut off by the end of the file\"> | problem"}));
+  EXPECT_EQ(c.Text1.text.empty(), false) << "the Text tab's view is filled as before";
+
+  // A click on another cookie keeps the tab and empties the view until its values are read.
+  Show(other);
+  EXPECT_EQ(c.Values.model, nullptr);
+  Settle();
+  EXPECT_EQ(FirstLevel().back(), "dark | true | Boolean");
+
+  // Keys anywhere switch tabs; others are left to the control with the focus.
+  const std::vector<std::tuple<int, int, bool, int>> keys = {
+      {window::kKeyTab, window::kCtrlMask, true, 0},
+      {window::kKeyPageUp, window::kCtrlMask, true, 1},
+      {window::kKeyPageDown, window::kCtrlMask, true, 0},
+      {window::kKeyTab, window::kCtrlMask | window::kShiftMask, true, 1},
+      {window::kKeyTab, 0, false, 1},
+      {window::kKeyPageDown, 0, false, 1},
+      {window::kKeyTab, window::kAltMask | window::kCtrlMask, false, 1},
+  };
+  for (const auto& [key, shift, used, tab] : keys) {
+    EXPECT_EQ(form.Form_KeyPreview(key, shift), used) << key << " " << shift;
+    EXPECT_EQ(form.Tab, tab) << key << " " << shift;
+    EXPECT_EQ(c.Tabs.current, tab) << key << " " << shift;
+  }
+  EXPECT_NE(c.Values.model, nullptr) << "switching tabs keeps what the Values tab holds";
+
+  // A language switch renames the tabs and the rows that are not values.
+  form.Command1_Click(0);
+  EXPECT_EQ(c.Tabs.valuesCaption, "Werte");
+  EXPECT_EQ(c.accessibility.names.Command2, "Beenden");
+  EXPECT_GT(c.Values.refreshes, 0);
+  EXPECT_EQ(FirstLevel().front().substr(0, 9), "Cookie | ");
+
+  // A rescan and a deletion empty the view.
+  form.Check1_Click();
+  EXPECT_EQ(c.Values.model, nullptr);
+  Show(save);
+  Settle();
+  ASSERT_NE(c.Values.model, nullptr);
+  c.List1.UserSelect({c.List1.IndexOf(save)});
+  c.form.answers = {window::kIdYes};
+  form.KillCookie_Click();
+  EXPECT_EQ(c.Values.model, nullptr);
+  EXPECT_EQ(c.tasks.Waiting(), 0u);
+}
+
+TEST_F(ValuesTabTest, ACookieReadMeanwhileIsDroppedForTheOneClickedLast) {
+  const auto save = Cookie("K7Q2/games.example/save.sol", kSave);
+  const auto other = Cookie("K7Q2/news.example/prefs.sol", File(a3::Pair("dark", a3::Boolean(true))));
+  const auto broken = Cookie("K7Q2/news.example/notes.sol", "plain text");
+  form.Form_Load();
+  form.Tabs_Click(1);
+  Show(save);
+  Show(broken);
+  Show(other);
+  Settle();
+  EXPECT_EQ(FirstLevel().back(), "dark | true | Boolean");
+  EXPECT_EQ(c.Values.modelsSet, 1);  // only the cookie clicked last was shown
+  Show(broken);
+  Settle();
+  EXPECT_EQ(FirstLevel(), (std::vector<std::string>{"not a .sol file | not a .sol file: it does not begin with 00 BF | "}));
+  EXPECT_TRUE(c.Values.model->IsProblem(c.Values.model->Child(window::ValuesModel::kRoot, 0)));
+  unlink(broken.c_str());
+  Show(broken);
+  Settle();
+  EXPECT_EQ(FirstLevel(), (std::vector<std::string>{"cannot be read |  | "}));
+}
+
+TEST_F(ValuesTabTest, CopiesAreTheTextAndJsonFormsOfVeskCli) {
+  const auto save = Cookie("K7Q2/games.example/save.sol", kSave);
+  form.Form_Load();
+  form.Tabs_Click(1);
+  Show(save);
+  Settle();
+  const window::ValuesModel& m = *c.Values.model;
+  const Node history = c.Values.Find({"player", "history"});
+  const Node name = c.Values.Find({"player", "name"});
+  const Node again = c.Values.Find({"again"});
+
+  // A long string is cut in the cell and whole in the tool tip and the copies.
+  EXPECT_EQ(m.Text(name, m.kValue), "\"" + std::string(200, 'n') + "\"...");
+  EXPECT_EQ(m.ToolTip(name), "\"" + std::string(300, 'n') + "\"");
+
+  const std::vector<std::tuple<std::string, std::function<void()>, std::string>> copies = {
+      {"Ctrl+C, two rows", [&] { c.Values.selected = {history, name}; form.Values_KeyDown(window::kKeyC, window::kCtrlMask); },
+       "history = [1200, 3400]\nname = \"" + std::string(300, 'n') + "\"\n"},
+      {"copy value", [&] { c.Values.current = history; form.CopyValue_Click(); }, "[1200, 3400]"},
+      {"Ctrl+Shift+C", [&] { form.Values_KeyDown(window::kKeyC, window::kCtrlMask | window::kShiftMask); },
+       ShowJsonValues(save)},
+      {"copy all as JSON", [&] { form.CopyAllJson_Click(); }, ShowJsonValues(save)},
+  };
+  for (const auto& [what, copy, expected] : copies) {
+    c.clipboard.text.clear();
+    copy();
+    EXPECT_EQ(c.clipboard.text, expected) << what;
+  }
+
+  // Enter and a double click follow a reference; the menu opens on a right press only.
+  c.Values.current = again;
+  form.Values_KeyDown(window::kKeyEnter, 0);
+  EXPECT_EQ(c.Values.current, c.Values.Find({"player"}));
+  c.Values.current = again;
+  form.Values_DblClick();
+  EXPECT_EQ(c.Values.selected, std::vector<Node>{c.Values.Find({"player"})});
+  form.Values_MouseDown(window::kLeftButton, 0, 1, 1);
+  form.Values_MouseDown(window::kRightButton, 0, 1, 1);
+  EXPECT_EQ(c.form.popups, std::vector<PopupMenu>{PopupMenu::Values});
 }
 
 }  // namespace

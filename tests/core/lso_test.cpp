@@ -1,6 +1,6 @@
-// The .sol reader: every type of both encodings, references, broken files, and the JSON and text
-// forms. Trees are compared through a compact notation (Dump) so that each table row stays one
-// line of bytes and one line of expected tree.
+// The .sol reader: every type of both encodings, references, broken and hostile files, the JSON
+// and text forms, and the tree the window walks. Trees are compared through a compact notation
+// (Dump) so that each table row stays one line of bytes and one line of expected tree.
 
 #include <pthread.h>
 
@@ -10,6 +10,7 @@
 #include <functional>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "lso/lso.h"
+#include "json_checks.h"
 #include "sol_builder.h"
 
 namespace vesk::lso {
@@ -24,8 +26,6 @@ namespace {
 
 using namespace vesk::sol;
 using namespace std::string_literals;
-
-std::string Dump(const Value& v);
 
 std::string Raw(std::string_view s) {
   std::string out = "\"";
@@ -42,110 +42,121 @@ std::string Raw(std::string_view s) {
 }
 
 // n42 i42 true null undefined unsupported "s" d<ms> b"bytes" x"xml" @pointer !problem
-// Class{k:v} [items|k:v] V<type,fixed>[items] D{k=>v}|weak
-std::string Dump(const Value& v) {
+// Class{k:v} [items|k:v] V<type,fixed>[items] D{k=>v}|weak; an External stands for its value.
+std::string Dump(const Tape& t, NodeId n) {
+  char number[40];
   std::string out;
-  auto members = [&](const std::vector<Member>& ms, bool first) {
-    for (const Member& m : ms) {
+  auto children = [&](bool keyed, bool first) {
+    for (std::size_t r = 0; r < t.ChildCount(n); ++r) {
+      const NodeId c = t.Child(n, r);
+      std::string_view key;
+      if (t.Key(c, key) != keyed) continue;
       out += first ? "" : ",";
       first = false;
-      out += m.key + ":" + Dump(m.value);
+      if (keyed) out += std::string(key) + ":";
+      out += Dump(t, c);
     }
+    return first;
   };
-  auto items = [&] {
-    for (std::size_t i = 0; i < v.items.size(); ++i) out += (i ? "," : "") + Dump(v.items[i]);
-  };
-  char number[40];
-  switch (v.kind) {
-    case Kind::Number: std::snprintf(number, sizeof number, "n%.17g", v.number); return number;
-    case Kind::Integer: return "i" + std::to_string(v.integer);
-    case Kind::Boolean: return v.boolean ? "true" : "false";
+  const Scalar s = t.ScalarOf(n);
+  switch (t.KindOf(n)) {
+    case Kind::Number: std::snprintf(number, sizeof number, "n%.17g", s.number); return number;
+    case Kind::Integer: return "i" + std::to_string(s.integer);
+    case Kind::Boolean: return s.boolean ? "true" : "false";
     case Kind::Null: return "null";
     case Kind::Undefined: return "undefined";
     case Kind::Unsupported: return "unsupported";
-    case Kind::String: return Raw(v.text);
-    case Kind::Date: std::snprintf(number, sizeof number, "d%.17g", v.number); return number;
-    case Kind::ByteArray: return "b" + Raw(v.text);
-    case Kind::Xml: return "x" + Raw(v.text);
-    case Kind::Reference: return "@" + v.text;
-    case Kind::Problem: return "!" + v.text;
+    case Kind::String: return Raw(s.bytes);
+    case Kind::Date: std::snprintf(number, sizeof number, "d%.17g", s.number); return number;
+    case Kind::ByteArray: return "b" + Raw(s.bytes);
+    case Kind::Xml: return "x" + Raw(s.bytes);
+    case Kind::Reference: return "@" + std::string(t.Pointer(n));
+    case Kind::Problem: return "!" + std::string(t.ProblemText(n));
+    case Kind::External: return Dump(t, t.Child(n, 0));
     case Kind::Object:
-      out = v.className + "{";
-      members(v.members, true);
+      out = std::string(t.ClassName(n)) + "{";
+      children(true, true);
       return out + "}";
-    case Kind::Array:
+    case Kind::Array: {
       out = "[";
-      items();
-      if (!v.members.empty()) out += "|";
-      members(v.members, true);
-      return out + "]";
+      const bool none = children(false, true);
+      std::string items = out;
+      out.clear();
+      const bool noMembers = children(true, true);
+      (void)none;
+      return items + (noMembers ? "" : "|") + out + "]";
+    }
     case Kind::Vector:
-      out = "V<" + v.className + (v.boolean ? ",fixed>[" : ">[");
-      items();
+      out = "V<" + std::string(t.ClassName(n)) + (t.Flag(n) ? ",fixed>[" : ">[");
+      children(false, true);
       return out + "]";
     case Kind::Dictionary:
       out = "D{";
-      for (std::size_t i = 0; i < v.entries.size(); ++i)
-        out += (i ? "," : "") + Dump(v.entries[i].key) + "=>" + Dump(v.entries[i].value);
-      return out + (v.boolean ? "}|weak" : "}");
+      for (std::size_t r = 0; r < t.ChildCount(n); ++r) out += (r == 0 ? "" : r % 2 ? "=>" : ",") + Dump(t, t.Child(n, r));
+      return out + (t.Flag(n) ? "}|weak" : "}");
   }
   return "?";
 }
 
-std::string Dump(const Document& doc) {
+std::string Dump(const Tape& t) {
   std::string out;
-  for (const Member& m : doc.values) out += (out.empty() ? "" : " ") + m.key + ":" + Dump(m.value);
+  for (std::size_t r = 0; r < t.ChildCount(kRoot); ++r) {
+    const NodeId c = t.Child(kRoot, r);
+    std::string_view key;
+    t.Key(c, key);
+    out += (out.empty() ? "" : " ") + std::string(key) + ":" + Dump(t, c);
+  }
   return out;
 }
 
-void CollectReferences(const Value& v, std::vector<std::string>& out) {
-  if (v.kind == Kind::Reference) out.push_back(v.text);
-  for (const Value& i : v.items) CollectReferences(i, out);
-  for (const Member& m : v.members) CollectReferences(m.value, out);
-  for (const Entry& e : v.entries) {
-    CollectReferences(e.key, out);
-    CollectReferences(e.value, out);
-  }
+std::string Json(const Tape& tape, std::vector<Problem>* problems = nullptr) {
+  StringSink sink;
+  std::vector<Problem> all = tape.Problems();
+  WriteJsonValues(tape, sink, all);
+  if (problems) *problems = all;
+  return sink.text;
 }
 
-// The JSON form must parse, and every reference must point at a container in it (unless a name
-// appears twice in one object, which makes pointers ambiguous and is reported).
-void CheckJson(const Document& doc) {
-  std::string json;
-  AppendJsonValues(json, doc);
-  nlohmann::json values = nlohmann::json::parse(json);  // throws, failing the test, when invalid
-  nlohmann::json file = {{"values", values}};
+std::string Text(const Tape& tape, int indent = 2) {
+  StringSink sink;
+  std::vector<Problem> problems = tape.Problems();
+  WriteText(tape, sink, indent, problems);
+  return sink.text;
+}
+
+void CollectReferences(const Tape& t, NodeId n, std::vector<std::string>& out) {
+  if (t.KindOf(n) == Kind::Reference) out.emplace_back(t.Pointer(n));
+  for (std::size_t r = 0; r < t.ChildCount(n); ++r) CollectReferences(t, t.Child(n, r), out);
+}
+
+// The JSON form must parse with each name once per object, and every reference must point at a
+// container or wrapper in it; the text form holds no control byte but the line end; the tree's
+// navigation finds every node's parent and row again.
+void CheckForms(const Tape& tape) {
+  std::vector<Problem> problems;
+  const std::string json = Json(tape, &problems);
+  EXPECT_TRUE(test::HasUniqueNames(json)) << json.substr(0, 200);
+  nlohmann::json file = {{"values", nlohmann::json::parse(json)}};
   std::vector<std::string> refs;
-  for (const Member& m : doc.values) CollectReferences(m.value, refs);
-  for (const Problem& p : doc.problems)
-    if (p.message.rfind("duplicate key", 0) == 0) refs.clear();
+  CollectReferences(tape, kRoot, refs);
   for (const std::string& ref : refs) {
     SCOPED_TRACE(ref);
-    nlohmann::json target = file.at(nlohmann::json::json_pointer(ref));
+    const nlohmann::json target = file.at(nlohmann::json::json_pointer(ref));
     EXPECT_TRUE(target.is_object() || target.is_array()) << target.dump();
   }
-  std::string problems;
-  AppendJsonProblems(problems, doc);
-  EXPECT_EQ(nlohmann::json::parse(problems).size(), doc.problems.size());
-}
-
-// DecodeJson writes what Decode and AppendJsonValues write, and finds the same problems;
-// DecodeEach with AppendTextPair writes what AppendText writes.
-void CheckStreamed(const std::string& file, const Document& doc) {
-  std::string streamed, whole, problems, streamedProblems;
-  Document rest = DecodeJson(file, streamed);
-  AppendJsonValues(whole, doc);
-  EXPECT_EQ(streamed, whole);
-  EXPECT_TRUE(rest.values.empty());
-  AppendJsonProblems(problems, doc);
-  AppendJsonProblems(streamedProblems, rest);
-  EXPECT_EQ(streamedProblems, problems);
-  EXPECT_EQ(rest.name, doc.name);
-  EXPECT_EQ(rest.amf, doc.amf);
-  std::string text, streamedText;
-  AppendText(text, doc, 2);
-  DecodeEach(file, [&](const Member& m) { AppendTextPair(streamedText, m, 2); });
-  EXPECT_EQ(streamedText, text);
+  StringSink problemsJson;
+  WriteJsonProblems(problems, problemsJson);
+  EXPECT_EQ(nlohmann::json::parse(problemsJson.text).size(), problems.size());
+  for (unsigned char c : Text(tape)) ASSERT_TRUE(c == '\n' || (c >= 0x20 && c != 0x7F)) << int(c);
+  std::function<void(NodeId)> walk = [&](NodeId n) {
+    for (std::size_t r = 0; r < tape.ChildCount(n); ++r) {
+      const NodeId c = tape.Child(n, r);
+      ASSERT_EQ(tape.Parent(c), n);
+      ASSERT_EQ(tape.Row(c), r);
+      walk(c);
+    }
+  };
+  walk(kRoot);
 }
 
 std::string A0(std::string_view body) { return File(body, 0); }
@@ -165,11 +176,10 @@ class LsoDecode : public testing::TestWithParam<DecodeRow> {};
 
 TEST_P(LsoDecode, GivesTheTree) {
   const DecodeRow& row = GetParam();
-  Document doc = Decode(row.file);
-  EXPECT_EQ(Dump(doc), row.tree);
-  EXPECT_TRUE(doc.problems.empty()) << doc.problems.front().offset << ": " << doc.problems.front().message;
-  CheckJson(doc);
-  CheckStreamed(row.file, doc);
+  const Tape tape = Read(row.file);
+  EXPECT_EQ(Dump(tape), row.tree);
+  EXPECT_TRUE(tape.Problems().empty()) << tape.Problems().front().offset << ": " << tape.Problems().front().message;
+  CheckForms(tape);
 }
 
 using namespace amf0;
@@ -287,14 +297,14 @@ class LsoBroken : public testing::TestWithParam<BrokenRow> {};
 
 TEST_P(LsoBroken, KeepsWhatCameBefore) {
   const BrokenRow& row = GetParam();
-  Document doc = Decode(row.file);
-  EXPECT_EQ(Dump(doc), row.tree);
-  ASSERT_FALSE(doc.problems.empty());
+  const Tape tape = Read(row.file);
+  EXPECT_EQ(Dump(tape), row.tree);
+  const std::vector<Problem>& problems = tape.Problems();
+  ASSERT_FALSE(problems.empty());
   std::string message = row.message.empty() ? row.tree.substr(row.tree.rfind('!') + 1) : row.message;
-  EXPECT_NE(doc.problems.front().message.find(message), std::string::npos) << doc.problems.front().message;
-  EXPECT_EQ(doc.problems.front().offset, row.offset);
-  CheckJson(doc);
-  CheckStreamed(row.file, doc);
+  EXPECT_NE(problems.front().message.find(message), std::string::npos) << problems.front().message;
+  EXPECT_EQ(problems.front().offset, row.offset);
+  CheckForms(tape);
 }
 
 // Offsets: the AMF0 header of File(..., "test") is 24 bytes; pair "a" = number 42 takes 13.
@@ -321,7 +331,7 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenRow{"TrailingBytes", A0(Key("a") + Number(42) + "\x41\x42"s), "a:n42", 38, "trailing bytes: 00 expected after a pair, found 0x41"},
         BrokenRow{"BytesAfterTheLastPair", A0(kA + "\x41\x42"s), "a:n42", 39, "length 16706 runs past the end"},
         BrokenRow{"DuplicateKeys", A0(kA + Pair("b", Object(Key("x") + Null() + Key("x") + Null())) + kA),
-                  "a:n42 b:{x:null,x:null} a:n42", 42, "duplicate key x; JSON readers keep only one"},
+                  "a:n42 b:{x:null,x:null} a:n42", 42, "duplicate key \"x\"; the later one is written as \"x (2)\""},
         BrokenRow{"LastPairNotEnded", A0(Key("a") + Number(1)), "a:n1", 38, "not ended by 00"},
         BrokenRow{"CutInsideNestedObject",
                   A3(a3::Pair("a", a3::Anonymous(a3::Str("x") + a3::Integer(1) + a3::Str("y") + U8(0x05) + "\x01"s))),
@@ -380,81 +390,177 @@ TEST(LsoLimits, ThousandLevelsAreReadAndWrittenDeeperOnesStop) {
     std::string json, text;
     bool clean = false;
     OnSmallStack([&] {
-      Document doc = Decode(nested(1000));
-      clean = doc.problems.empty();
-      AppendJsonValues(json, doc);
-      AppendText(text, doc, 0);
+      const Tape tape = Read(nested(1000));
+      clean = tape.Problems().empty();
+      json = Json(tape);
+      text = Text(tape, 0);
     });
     EXPECT_TRUE(clean);
     EXPECT_EQ(nlohmann::json::parse(json).dump().find("problem"), std::string::npos);
     EXPECT_EQ(text.find("problem"), std::string::npos);
 
-    Document deeper = Decode(nested(1001));
-    ASSERT_EQ(deeper.problems.size(), 1u);
-    EXPECT_EQ(deeper.problems[0].message, "nested deeper than 1000 levels");
-    ASSERT_EQ(deeper.values.size(), 1u);  // the pair is kept, cut at the limit
-    CheckJson(deeper);
+    const Tape deeper = Read(nested(1001));
+    ASSERT_EQ(deeper.Problems().size(), 1u);
+    EXPECT_EQ(deeper.Problems()[0].message, "nested deeper than 1000 levels");
+    ASSERT_EQ(deeper.ChildCount(kRoot), 1u);  // the pair is kept, cut at the limit
+    CheckForms(deeper);
   }
-  Document collections = Decode(NestedCollections(1001));
-  ASSERT_EQ(collections.problems.size(), 1u);
-  EXPECT_EQ(collections.problems[0].message, "nested deeper than 1000 levels");
+  const Tape collections = Read(NestedCollections(1001));
+  ASSERT_EQ(collections.Problems().size(), 1u);
+  EXPECT_EQ(collections.Problems()[0].message, "nested deeper than 1000 levels");
 }
 
-TEST(LsoLimits, WritersStopAtTheLimitOnTreesBuiltByHand) {
-  Document doc;
-  doc.values.push_back(Member{"top", {}});
-  Value* v = &doc.values[0].value;
-  for (int i = 0; i < 1005; ++i) {
-    v->kind = Kind::Array;
-    v->items.emplace_back();
-    v = &v->items.back();
+// Counts what a writer writes without keeping it.
+struct CountingSink : Sink {
+  void Write(std::string_view piece) override { bytes += piece.size(); }
+  std::size_t bytes = 0;
+};
+
+std::string Nulls(std::size_t n) { return std::string(n, '\x01'); }
+std::string Repeat(const std::string& piece, int times) {
+  std::string out;
+  out.reserve(piece.size() * times);
+  for (int i = 0; i < times; ++i) out += piece;
+  return out;
+}
+// `v` in `levels` arrays of one item each: the headers of the arrays, then `v` (an AMF3 array
+// has nothing after its items), so that deep nesting costs no copies at start-up.
+std::string NestedAround(int levels, const std::string& v) {
+  const std::string header = U8(0x09) + U29(1 << 1 | 1) + U8(0x01);
+  std::string nested;
+  nested.reserve(levels * header.size() + v.size());
+  for (int i = 0; i < levels; ++i) nested += header;
+  return nested + v;
+}
+
+// Files made to blow up the reader or its writers: each is read within its budgets, each form
+// stays a small multiple of the file, and the ones that claim what is not there say so.
+struct HostileRow {
+  const char* name;
+  friend void PrintTo(const HostileRow& row, std::ostream* os) { *os << row.name; }
+  std::string (*make)();  // the file, made when the row runs: some are megabytes
+  std::string problem;  // a part of the first problem, or "" for a clean file
+  double textFactor;    // the text form is at most this many times the file (+ 2 MiB)
+};
+
+class LsoHostile : public testing::TestWithParam<HostileRow> {};
+
+TEST_P(LsoHostile, StaysWithinItsBounds) {
+  const HostileRow& row = GetParam();
+  const std::string file = row.make();
+  const Tape tape = Read(file);
+  if (row.problem.empty()) {
+    EXPECT_TRUE(tape.Problems().empty()) << tape.Problems().front().message;
+  } else {
+    ASSERT_FALSE(tape.Problems().empty());
+    EXPECT_NE(tape.Problems().front().message.find(row.problem), std::string::npos) << tape.Problems().front().message;
   }
-  std::string json, text;
-  AppendJsonValues(json, doc);
-  AppendText(text, doc, 0);
-  EXPECT_NE(json.find(R"({"$problem":"nested deeper than 1000 levels"})"), std::string::npos);
-  EXPECT_NE(text.find("<problem: nested deeper than 1000 levels>"), std::string::npos);
-  EXPECT_NO_THROW(nlohmann::json::parse(json));
+  EXPECT_LE(tape.IndexBytes(), 6 * file.size() + 4096);
+  std::vector<Problem> problems = tape.Problems();
+  CountingSink json, text;
+  WriteJsonValues(tape, json, problems);
+  WriteText(tape, text, 2, problems);
+  EXPECT_EQ(problems.size(), 2 * tape.Problems().size() - tape.Problems().size());  // nothing was cut
+  // Copies through references may add 1 MiB + 4 x the file before the reader stops them.
+  EXPECT_LE(json.bytes, 24 * file.size() + (2 << 20));
+  EXPECT_LE(text.bytes, row.textFactor * file.size() + (2 << 20));
+  if (file.size() < (std::size_t{1} << 19)) CheckForms(tape);
 }
 
-// One long string and many references to it: the copies would grow with the square of the size.
-TEST(LsoLimits, CopiesForReferencesHaveABudget) {
-  std::string refs;
-  for (int i = 0; i < 20000; ++i) refs += a3::StringRef(1);
-  std::string file = A3(a3::Pair("s", a3::String(std::string(1000, 'x'))) + a3::Pair("r", a3::Array(20000, "", refs)));
-  Document doc = Decode(file);
-  ASSERT_EQ(doc.problems.size(), 1u);
-  EXPECT_NE(doc.problems[0].message.find("references copy more than"), std::string::npos);
-  std::size_t copied = 0;
-  for (const Value& item : doc.values.at(1).value.items) copied += item.text.size();
-  EXPECT_LE(copied, (std::size_t{1} << 20) + 4 * file.size());
-  EXPECT_EQ(doc.values.at(1).value.items.back().kind, Kind::Problem);
+const std::string kEsc = "a\x1b[31mRED\x1b[0m\xe2\x80\xae";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, LsoHostile,
+    testing::Values(
+        HostileRow{"NullsNestedDeep", [] { return A3(a3::Pair("a", NestedAround(999, a3::Array(100000, "", Nulls(100000))))); }, "", 10},
+        HostileRow{"MillionNullsThousandDeep",
+                   [] { return A3(a3::Pair("a", NestedAround(999, a3::Array(1000000, "", Nulls(1000000))))); }, "", 10},
+        HostileRow{"MillionUndefinedsAmf0", [] { return A0(Pair("a", Strict(1000000, std::string(1000000, '\x06')))); }, "", 12},
+        HostileRow{"WideObjectOfKeyReferences",
+                   [] { return A3(a3::Pair("o", a3::Anonymous(a3::Str("k") + a3::Null() + Repeat(a3::Ref(1) + a3::Null(), 100000)))); },
+                   "duplicate key", 16},
+        HostileRow{"ManyShortObjects",
+                   [] { return A3(a3::Pair("a", a3::Array(200000, "", a3::Anonymous("") + Repeat(U8(0x0A) + U8(0x01) + U8(0x01), 199999)))); },
+                   "", 16},
+        HostileRow{"IntVectorClaimsMillions", [] { return A3(a3::Pair("v", U8(0x0D) + U29(8000000 << 1 | 1) + U8(0) + U32(1))); },
+                   "count 8000000", 1},
+        HostileRow{"IntVectorOfAMillion",
+                   [] { return A3(a3::Pair("v", U8(0x0D) + U29(1000000 << 1 | 1) + U8(0) + std::string(4000000, '\x01'))); }, "", 4},
+        HostileRow{"DictionaryClaimsBillions", [] { return A3(a3::Pair("d", U8(0x11) + U29(0x0FFFFFFF << 1 | 1) + U8(0) + a3::Null())); },
+                   "count", 1},
+        HostileRow{"ByteArrayClaimsGigabytes", [] { return A3(a3::Pair("b", U8(0x0C) + U29(0x0FFFFFFF << 1 | 1) + "ab")); },
+                   "runs past the end", 1},
+        HostileRow{"LongStringReferredToOften",
+                   [] {
+                     return A3(a3::Pair("s", a3::String(std::string(1000, 'x'))) +
+                               a3::Pair("r", a3::Array(20000, "", Repeat(a3::StringRef(1), 20000))));
+                   },
+                   "references copy more than", 60},
+        HostileRow{"LongKeyReferredToOften",
+                   [] { return A3(a3::Pair(std::string(30000, 'k'), a3::Null()) + Repeat(a3::Ref(0) + a3::Null() + U8(0), 2000)); },
+                   "references copy more than", 60},
+        HostileRow{"DeepTargetReferredToOften",
+                   [] {
+                     std::string v = Object("");
+                     for (int i = 0; i < 900; ++i) v = Object(Key(std::string(200, 'p')) + v);
+                     return A0(Pair("a", v) + Pair("r", Strict(30000, Repeat(Reference(899), 30000))));
+                   },
+                   "references copy more than", 60},
+        HostileRow{"EscapesInEveryField",
+                   [] {
+                     return File(a3::Pair(kEsc, a3::Anonymous(a3::Str(kEsc) + a3::String(kEsc))) +
+                                     a3::Pair("t", a3::Object(kEsc, 1, a3::Str(kEsc), a3::Xml(kEsc), false)) +
+                                     a3::Pair("x", a3::Externalizable(kEsc, "")),
+                                 3, kEsc);
+                   },
+                   "externalizable class", 40}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LsoLimits, TheWritersStopAtTheirLimit) {
+  std::string numbers;
+  for (int i = 0; i < 6000; ++i) numbers += a3::Integer(100000 + i);
+  const Tape tape = Read(A3(a3::Pair("a", a3::Array(3, "", a3::Integer(1) + a3::Array(6000, "", numbers) + a3::Null())) +
+                            a3::Pair("b", a3::Null())));
+  for (std::size_t limit : {0, 20000, 40000}) {
+    SCOPED_TRACE(limit);
+    std::vector<Problem> problems = tape.Problems();
+    StringSink json;
+    WriteJsonValues(tape, json, problems, limit);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].message, "the JSON form would be larger than 0 MiB; the rest is not written");
+    EXPECT_NO_THROW(nlohmann::json::parse(json.text)) << json.text;
+    EXPECT_NE(json.text.find("$problem"), std::string::npos);
+    StringSink text;
+    WriteText(tape, text, 2, problems, limit);
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_NE(text.text.find("<problem: \"the text form would be larger than"), std::string::npos) << text.text;
+  }
 }
 
-// A million nulls in one array pass the budget (64 MiB + 64 x 1 MB at 192 bytes a value: about
-// 700,000); the same nulls spread over pairs of 1,000 fit when each pair is dropped once written.
-TEST(LsoLimits, TheTreeHasAMemoryBudget) {
-  Document doc = Decode(A3(a3::Pair("a", a3::Array(1000000, "", std::string(1000000, '\x01')))));
-  ASSERT_EQ(doc.problems.size(), 1u);
-  EXPECT_NE(doc.problems[0].message.find("MiB of memory; the rest is not read"), std::string::npos);
-  EXPECT_EQ(doc.values.at(0).value.items.back().kind, Kind::Problem);
+// Each name stands once in a JSON object; the reader says which it renamed and why.
+TEST(LsoLimits, CollidingKeysAreRenamedAndReported) {
+  const Tape tape = Read(A3(a3::Pair("o", a3::Anonymous(a3::Str("a\xfe") + a3::Integer(1) + a3::Str("a\xff") + a3::Integer(2) +
+                                                       a3::Str("a\xef\xbf\xbd (2)") + a3::Integer(3))) +
+                            a3::Pair("t", a3::Object("C", 1, a3::Str("$class"), a3::Integer(4), false)) +
+                            a3::Pair("o", a3::ObjectRef(0x0A, 0))));
+  EXPECT_EQ(Json(tape), "{\"o\":{\"a\xEF\xBF\xBD\":1,\"a\xEF\xBF\xBD (3)\":2,\"a\xEF\xBF\xBD (2)\":3},"
+                        "\"t\":{\"$class\":\"C\",\"$class (2)\":4},\"o (2)\":{\"$ref\":\"/values/o\"}}");
+  std::vector<std::string> messages;
+  for (const Problem& p : tape.Problems()) messages.push_back(p.message);
+  EXPECT_EQ(messages, (std::vector<std::string>{
+                          "keys \"a\\xFE\" and \"a\\xFF\" read the same in JSON; the later one is written as \"a\xEF\xBF\xBD (3)\"",
+                          "key \"$class\" of a typed object stands beside its class name in JSON; the later one is written as \"$class (2)\"",
+                          "duplicate key \"o\"; the later one is written as \"o (2)\""}));
+  EXPECT_EQ(tape.JsonKey(tape.Child(tape.Child(kRoot, 0), 1)), "a\xEF\xBF\xBD (3)");
+  CheckForms(tape);
 
-  std::string pairs;
-  for (int i = 0; i < 1000; ++i) pairs += a3::Pair("p" + std::to_string(i), a3::Array(1000, "", std::string(1000, '\x01')));
-  std::string file = A3(pairs), json;
-  EXPECT_FALSE(Decode(file).problems.empty());
-  EXPECT_TRUE(DecodeJson(file, json).problems.empty());
-  EXPECT_EQ(nlohmann::json::parse(json).size(), 1000u);
-}
-
-TEST(LsoLimits, DuplicateKeysAreReportedUpToAHundred) {
   std::string pairs;
   for (int i = 0; i < 300; ++i) pairs += a3::Pair("k", a3::Null());
-  Document doc = Decode(A3(pairs));
-  EXPECT_EQ(doc.values.size(), 300u);
-  ASSERT_EQ(doc.problems.size(), 101u);
-  EXPECT_EQ(doc.problems[0].message, "duplicate key k; JSON readers keep only one of them");
-  EXPECT_EQ(doc.problems[100].message, "duplicate keys: more than 100, the rest not reported");
+  const Tape many = Read(A3(pairs));
+  EXPECT_EQ(many.ChildCount(kRoot), 300u);
+  ASSERT_EQ(many.Problems().size(), 101u);
+  EXPECT_EQ(many.Problems()[100].message, "duplicate keys: more than 100, the rest not reported");
+  EXPECT_EQ(nlohmann::json::parse(Json(many)).size(), 300u);
 }
 
 struct FormRow {
@@ -466,11 +572,9 @@ struct FormRow {
 
 class LsoJson : public testing::TestWithParam<FormRow> {};
 TEST_P(LsoJson, WritesTheValues) {
-  Document doc = Decode(GetParam().file);
-  std::string json;
-  AppendJsonValues(json, doc);
-  EXPECT_EQ(json, GetParam().expected);
-  CheckJson(doc);
+  const Tape tape = Read(GetParam().file);
+  EXPECT_EQ(Json(tape), GetParam().expected);
+  CheckForms(tape);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -483,10 +587,12 @@ INSTANTIATE_TEST_SUITE_P(
                 R"("g":{"$number":"-Infinity"}})"},
         FormRow{"Constants", A0(Pair("u", Undefined()) + Pair("x", Unsupported()) + Pair("n", Null()) + Pair("t", Boolean(true))),
                 R"({"u":{"$undefined":true},"x":{"$unsupported":true},"n":null,"t":true})"},
-        FormRow{"Strings", A0(Pair("a\xff", String("a\xff\xc0\x80" "b")) + Pair("c", String("\x01\n\"\\\x7f"))),
-                "{\"a\xEF\xBF\xBD\":\"a\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "b\",\"c\":\"\\u0001\\n\\\"\\\\\\u007f\"}"},
+        FormRow{"Strings", A0(Pair("a\xff", String("a\xff\xc0\x80" "b")) + Pair("c", String("\x01\n\"\\\x7f")) +
+                              Pair("d", String("\xc2\x9b\xe2\x80\xae\xc3\xa9"))),
+                "{\"a\xEF\xBF\xBD\":\"a\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD" "b\",\"c\":\"\\u0001\\n\\\"\\\\\\u007f\","
+                "\"d\":\"\\u009b\\u202e\xc3\xa9\"}"},
         FormRow{"ClassFirst", A0(Pair("o", Typed("com.X", Key("$class") + Number(1)))),
-                R"({"o":{"$class":"com.X","$class":1}})"},
+                R"j({"o":{"$class":"com.X","$class (2)":1}})j"},
         FormRow{"NamedArray", A3(a3::Pair("m", a3::Array(1, a3::Str("a") + a3::Integer(1), a3::Integer(3)))),
                 R"({"m":{"$items":[3],"$members":{"a":1}}})"},
         FormRow{"Dates",
@@ -509,19 +615,15 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LsoJson, WritesProblemsWithTheirOffsets) {
-  Document doc = Decode(WithLength(A0(kA + Pair("b", U8(0x12))), 7));
-  std::string json;
-  AppendJsonProblems(json, doc);
-  EXPECT_EQ(json, R"([{"offset":2,"message":"the header gives 7 bytes after the length field, the file has 38"},)"
+  const Tape tape = Read(WithLength(A0(kA + Pair("b", U8(0x12))), 7));
+  StringSink json;
+  WriteJsonProblems(tape.Problems(), json);
+  EXPECT_EQ(json.text, R"([{"offset":2,"message":"the header gives 7 bytes after the length field, the file has 38"},)"
                   R"({"offset":42,"message":"unknown AMF0 type byte 0x12"}])");
 }
 
 class LsoText : public testing::TestWithParam<FormRow> {};
-TEST_P(LsoText, WritesTheValues) {
-  std::string text;
-  AppendText(text, Decode(GetParam().file), 2);
-  EXPECT_EQ(text, GetParam().expected);
-}
+TEST_P(LsoText, WritesTheValues) { EXPECT_EQ(Text(Read(GetParam().file)), GetParam().expected); }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, LsoText,
@@ -536,9 +638,22 @@ INSTANTIATE_TEST_SUITE_P(
                 A0(Pair("o", Object(Key("a") + Strict(1, Number(1)) + Key("when") + Date(1273861325123) + Key("e") + Object("")))),
                 "  o = {\n    a = [1]\n    when = 2010-05-14 18:22:05.123 UTC\n    e = {}\n  }\n"},
         FormRow{"LongOnesIndented", A0(Pair("a", Strict(9, std::string(9, '\x05')))),
-                "  a = [\n" + [] { std::string s; for (int i = 0; i < 9; ++i) s += "    null\n"; return s; }() + "  ]\n"},
+                "  a = [\n    null, null, null, null, null, null, null, null, null\n  ]\n"},
+        FormRow{"LongRunsPacked", A3(a3::Pair("a", a3::IntVector(false, {100000, 200000, 300000, 400000, 500000, 600000, 700000,
+                                                                         800000, 900000, 1000000, 1100000}))),
+                "  a = Vector.<int> [\n    100000, 200000, 300000, 400000, 500000, 600000, 700000, 800000, 900000,\n"
+                "    1000000, 1100000\n  ]\n"},
+        FormRow{"DeepLinesCarryTheirDepth", A3(a3::Pair("a", NestedAround(10, a3::Array(1, "", a3::Array(0, "", ""))) )),
+                [] {
+                  std::string s = "  a = [\n";
+                  for (int d = 1; d <= 11; ++d)
+                    s += std::string(2 + 2 * std::min(d, 8), ' ') + (d > 8 ? std::to_string(d) + "| " : "") + (d < 11 ? "[\n" : "[]\n");
+                  for (int d = 10; d >= 1; --d)
+                    s += std::string(2 + 2 * std::min(d, 8), ' ') + (d > 8 ? std::to_string(d) + "| " : "") + "]\n";
+                  return s + "  ]\n";
+                }()},
         FormRow{"ControlsEscaped", A0(Pair("bad key\n", String("a\x1b[31m\t\xc2\x9b\xe2\x80\xae\xff\"\\"))),
-                "  \"bad key\\n\" = \"a\\x1b[31m\\t\\u{9b}\\u{202e}\\xff\\\"\\\\\"\n"},
+                "  \"bad key\\n\" = \"a\\x1B[31m\\t\\u009B\\u202E\\xFF\\\"\\\\\"\n"},
         FormRow{"OtherKinds",
                 A3(a3::Pair("d", a3::Dictionary(false, 1, a3::String("k") + a3::Double(kNaN))) +
                    a3::Pair("v", a3::IntVector(true, {1, -2})) + a3::Pair("b", a3::Bytes("\x01\xff"s)) +
@@ -559,13 +674,85 @@ TEST(LsoCorpus, CrashInputsDecodeAndWrite) {
     std::ifstream in(entry.path(), std::ios::binary);
     std::stringstream bytes;
     bytes << in.rdbuf();
-    Document doc = Decode(bytes.str());
-    CheckJson(doc);
-    std::string text;
-    AppendText(text, doc, 2);
+    CheckForms(Read(bytes.str()));
     ++files;
   }
   EXPECT_GT(files, 0u);
+}
+
+}  // namespace
+}  // namespace vesk::lso
+
+namespace vesk::lso {
+namespace {
+
+using namespace vesk::sol;
+namespace a3 = vesk::sol::amf3;
+
+// The cells of every row as the window's tree shows them: key, value (cut after 12 characters)
+// and type, indented by depth.
+std::string Rows(const Tape& tape, NodeId node = kRoot, int depth = 0) {
+  std::string out;
+  for (std::size_t r = 0; r < tape.ChildCount(node); ++r) {
+    const NodeId c = tape.Child(node, r);
+    out += std::string(2 * depth, ' ') + KeyText(tape, c) + " | " + ValueText(tape, c, 12) + " | " + TypeText(tape, c) + "\n";
+    out += Rows(tape, c, depth + 1);
+  }
+  return out;
+}
+
+TEST(LsoTree, RowsAsTheWindowShowsThem) {
+  const std::string file = File(
+      a3::Pair("player", a3::Object("PlayerVO", 2, a3::Str("name") + a3::Str("when"),
+                                    a3::String("a name longer than twelve") + a3::Date(1273861325123), false)) +
+      a3::Pair("mixed", a3::Array(3, a3::Str("k") + a3::Null(), a3::Integer(1) + a3::Double(2.5) + a3::Bytes("\x01\xff"))) +
+      a3::Pair("v", a3::IntVector(true, {7, -8})) +
+      a3::Pair("d", a3::Dictionary(false, 1, a3::String("key") + a3::Boolean(true))) +
+      a3::Pair("ac", a3::Externalizable("flex.messaging.io.ArrayCollection", a3::Array(1, "", a3::Undefined()))) +
+      a3::Pair("again", a3::ObjectRef(0x0A, 0)) + a3::Pair("bad", U8(0x20)));
+  const Tape tape = Read(file);
+  EXPECT_EQ(Rows(tape),
+            "player |  | PlayerVO\n"
+            "  name | \"a name longe\"... | String\n"
+            "  when | 2010-05-14 18:22:05.123 UTC | Date\n"
+            "mixed |  | Array\n"
+            "  k | null | null\n"
+            "  [0] | 1 | int\n"
+            "  [1] | 2.5 | Number\n"
+            "  [2] | bytes(2) 01ff | ByteArray\n"
+            "v |  | Vector.<int>\n"
+            "  [0] | 7 | int\n"
+            "  [1] | -8 | int\n"
+            "d |  | Dictionary\n"
+            "  [0] | \"key\" | String\n"
+            "  [0] | true | Boolean\n"
+            "ac |  | flex.messaging.io.ArrayCollection\n"
+            "  [0] |  | Array\n"
+            "    [0] | undefined | undefined\n"
+            "again | -> \"/values/player\" | \n"
+            "bad | <problem: \"unknown AMF3 type byte 0x20\"> | \n");
+  EXPECT_EQ(tape.Target(tape.Child(kRoot, 5)), tape.Child(kRoot, 0));
+  EXPECT_EQ(tape.Offset(tape.Child(kRoot, 6)), file.size() - 2);
+  CheckForms(tape);
+}
+
+// The index a large file needs stays a small part of the file; the tree finds any row of it.
+TEST(LsoTree, ManyRowsAreFoundQuickly) {
+  std::string values;
+  for (int i = 0; i < 300000; ++i) values += i % 3 ? a3::Integer(i) : a3::Anonymous(a3::Str("x") + a3::Integer(i));
+  const std::string file = A3(a3::Pair("big", a3::Array(300000, "", values)));
+  const Tape tape = Read(file);
+  ASSERT_TRUE(tape.Problems().empty());
+  EXPECT_LE(tape.IndexBytes(), 4 * file.size());
+  const NodeId big = tape.Child(kRoot, 0);
+  ASSERT_EQ(tape.ChildCount(big), 300000u);
+  for (std::size_t row : {0, 1, 2, 3, 150001, 299998, 299999}) {
+    const NodeId node = tape.Child(big, row);
+    EXPECT_EQ(tape.Parent(node), big);
+    EXPECT_EQ(tape.Row(node), row);
+    const std::string value = row % 3 ? ValueText(tape, node, 0) : ValueText(tape, tape.Child(node, 0), 0);
+    EXPECT_EQ(value, std::to_string(row));
+  }
 }
 
 }  // namespace

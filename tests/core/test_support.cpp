@@ -1,5 +1,7 @@
 #include "tests/core/test_support.h"
 
+#include <chrono>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -334,6 +336,50 @@ int FakeWindow::MsgBox(const std::string& text, int flags, const std::string& bo
 void FakeWindow::SetBusy(bool value) {
   busy = value;
   busyHistory.push_back(value);
+}
+
+FakeValuesView::Node FakeValuesView::Find(const std::vector<std::string>& names) const {
+  Node node = window::ValuesModel::kRoot;
+  for (const std::string& name : names) {
+    std::size_t row = 0;
+    const std::size_t rows = model->RowCount(node);
+    while (row < rows && model->Text(model->Child(node, row), window::ValuesModel::kName) != name) ++row;
+    if (row == rows) return window::ValuesModel::kRoot;
+    node = model->Child(node, row);
+  }
+  return node;
+}
+
+void FakeTasks::Post(std::function<void()> task) {
+  {
+    std::lock_guard lock(mutex_);
+    tasks_.push_back(std::move(task));
+  }
+  posted_.notify_all();
+}
+
+bool FakeTasks::RunUntilIdle(int timeoutMs) {
+  while (true) {
+    std::function<void()> task;
+    {
+      std::unique_lock lock(mutex_);
+      if (!posted_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !tasks_.empty(); })) return false;
+      task = std::move(tasks_.front());
+      tasks_.pop_front();
+    }
+    task();
+    std::lock_guard lock(mutex_);
+    if (tasks_.empty()) return true;
+  }
+}
+
+std::size_t FakeTasks::Waiting() {
+  std::lock_guard lock(mutex_);
+  return tasks_.size();
+}
+
+window::ValuesControls FakeControls::ValuesBundle() {
+  return window::ValuesControls{Tabs, Values, CopyValue, CopyAllJson, clipboard, tasks, accessibility};
 }
 
 window::Controls FakeControls::Bundle() {

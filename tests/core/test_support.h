@@ -4,6 +4,7 @@
 // one except where a test replaces a single operation, and controls that remember what the window
 // logic did to them.
 
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <map>
@@ -17,6 +18,7 @@
 #include "base/wtf8.h"
 #include "platform/platform.h"
 #include "window/controls.h"
+#include "window/values.h"
 
 namespace vesk::test {
 
@@ -223,6 +225,76 @@ class FakeShell : public window::Shell {
   void Open(const std::string& address) override { opened.push_back(address); }
 };
 
+// ---- The Values tab's controls ----
+
+class FakeTabs : public window::TabBar {
+ public:
+  std::string textCaption, valuesCaption;
+  int current = -1;
+  void SetCaptions(const std::string& text, const std::string& values) override {
+    textCaption = text;
+    valuesCaption = values;
+  }
+  void SetCurrent(int index) override { current = index; }
+};
+
+// A tree view: keeps the model it is given, and the rows a user selected.
+class FakeValuesView : public window::ValuesView {
+ public:
+  const window::ValuesModel* model = nullptr;
+  int modelsSet = 0;
+  std::string nameCaption, valueCaption, typeCaption;
+  std::vector<Node> selected;
+  std::optional<Node> current;
+  int refreshes = 0;
+  void SetModel(const window::ValuesModel* m) override {
+    model = m;
+    ++modelsSet;
+    selected.clear();
+    current.reset();
+  }
+  void SetColumnCaptions(const std::string& name, const std::string& value, const std::string& type) override {
+    nameCaption = name;
+    valueCaption = value;
+    typeCaption = type;
+  }
+  std::vector<Node> SelectedRows() const override { return selected; }
+  std::optional<Node> CurrentRow() const override { return current; }
+  void SelectRow(Node node) override {
+    selected = {node};
+    current = node;
+  }
+  void Refresh() override { ++refreshes; }
+  // The row a user reaches by the names of the rows on the way, e.g. {"player", "name"}.
+  Node Find(const std::vector<std::string>& names) const;
+};
+
+class FakeClipboard : public window::Clipboard {
+ public:
+  std::string text;
+  void SetText(const std::string& value) override { text = value; }
+};
+
+// Tasks wait until the test runs them, as events wait for the window's loop.
+class FakeTasks : public window::TaskQueue {
+ public:
+  void Post(std::function<void()> task) override;
+  // Runs the tasks posted until none is waiting or `timeout` passed with none; false then.
+  bool RunUntilIdle(int timeoutMs = 5000);
+  std::size_t Waiting();
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable posted_;
+  std::deque<std::function<void()>> tasks_;
+};
+
+class FakeAccessibility : public window::Accessibility {
+ public:
+  window::AccessibleNames names;
+  void SetNames(const window::AccessibleNames& value) override { names = value; }
+};
+
 // One set of fake controls, wired into a Controls bundle.
 struct FakeControls {
   FakeWindow form;
@@ -236,8 +308,16 @@ struct FakeControls {
   FakeLabel Label1;
   FakeMenuItem KillCookie;
   FakeMenuItem VisitHomepage;
+  FakeTabs Tabs;
+  FakeValuesView Values;
+  FakeMenuItem CopyValue;
+  FakeMenuItem CopyAllJson;
+  FakeClipboard clipboard;
+  FakeTasks tasks;
+  FakeAccessibility accessibility;
 
   window::Controls Bundle();
+  window::ValuesControls ValuesBundle();
 };
 
 }  // namespace vesk::test

@@ -1,0 +1,267 @@
+// The reader's bookkeeping: budgets, problems, the items it appends, the header and the pairs.
+// The values themselves are read in amf0.cpp and amf3.cpp.
+
+#include "lso/reader.h"
+
+#include <algorithm>
+
+namespace vesk::lso::detail {
+namespace {
+
+constexpr std::size_t kMemoryBase = std::size_t{56} << 20;
+constexpr std::size_t kMemoryFactor = 6;
+constexpr std::size_t kCopyBase = std::size_t{1} << 20;
+constexpr std::size_t kCopyFactor = 4;
+
+std::string Hex(std::uint8_t b) {
+  const char* digits = "0123456789ABCDEF";
+  return {digits[b >> 4], digits[b & 15]};
+}
+
+// Scalars that nothing can refer to may share a run.
+bool Runnable(Kind kind) {
+  return kind <= Kind::String || kind == Kind::Xml || kind == Kind::Date;
+}
+
+}  // namespace
+
+Reader::Reader(Tape::Impl& tape)
+    : t_(tape),
+      in_(tape.bytes),
+      memory_(kMemoryBase + kMemoryFactor * tape.bytes.size()),
+      copies_(kCopyBase + kCopyFactor * tape.bytes.size()) {
+  // A value takes at least two bytes of the file unless it shares a run, so this is the most
+  // the index can need. Reserving it spares the copies of growing; pages never written to are
+  // never taken from the system.
+  t_.items.reserve(in_.size() / 2 + 16);
+  frames_.push_back(Frame{kRootItem, kNoRun});
+}
+
+void Reader::Run() {
+  if (!Header()) return;
+  if (t_.amf == 3) t_.strings.reserve(in_.size() / 2 + 16);
+  while (!failed_ && pos_ < in_.size()) Pair();
+  CheckKeys(kRootItem, 0);
+  Pointers();
+}
+
+void Reader::Note(std::size_t offset, std::string message) {
+  t_.problems.push_back(Problem{offset, std::move(message)});
+}
+
+void Reader::Fail(std::size_t offset, std::string message, const Slot* slot) {
+  Note(offset, std::move(message));
+  failed_ = true;
+  if (!slot) return;
+  Item item = MakeItem(*slot, Tag::Problem, offset, false, false);
+  item.aux = static_cast<std::uint32_t>(t_.problems.size() - 1);
+  t_.items.push_back(item);
+  frames_.back().run = kNoRun;
+}
+
+void Reader::FailReference(std::size_t at, const char* what, std::size_t index, std::size_t size, const char* tail,
+                           const Slot* slot) {
+  Fail(at, std::string("reference to ") + what + " " + std::to_string(index) + ", only " + std::to_string(size) + tail,
+       slot);
+}
+
+void Reader::FailType(std::size_t at, bool amf3, std::uint8_t type, const Slot* slot) {
+  if (!amf3 && (type == 0x04 || type == 0x0E)) {
+    Fail(at, "AMF0 type 0x" + Hex(type) + (type == 0x04 ? " (movieclip)" : " (recordset)") + " is reserved and never written",
+         slot);
+  } else if (!amf3 && type == 0x09) {
+    Fail(at, "object end 09 outside an object", slot);
+  } else {
+    Fail(at, std::string("unknown ") + (amf3 ? "AMF3" : "AMF0") + " type byte 0x" + Hex(type), slot);
+  }
+}
+
+bool Reader::Need(std::uint64_t n, const Slot* slot, const char* what) {
+  if (n <= Left()) return true;
+  Fail(pos_, std::string(what) + " cut off by the end of the file", slot);
+  return false;
+}
+
+bool Reader::NeedLength(std::uint64_t n, std::size_t at, const Slot* slot) {
+  if (n <= Left()) return true;
+  Fail(at, "length " + std::to_string(n) + " runs past the end of the file (" + std::to_string(Left()) + " bytes left)",
+       slot);
+  return false;
+}
+
+bool Reader::NeedCount(std::uint64_t count, std::uint64_t each, std::size_t at, const Slot* slot) {
+  if (count * each <= Left()) return true;
+  Fail(at, "count " + std::to_string(count) + " is more than the " + std::to_string(Left()) + " bytes left can hold",
+       slot);
+  return false;
+}
+
+bool Reader::Charge(std::size_t bytes, std::size_t at, const Slot* slot) {
+  if (bytes <= memory_) {
+    memory_ -= bytes;
+    return true;
+  }
+  Fail(at,
+       "the values would take more than " + std::to_string((kMemoryBase + kMemoryFactor * in_.size()) >> 20) +
+           " MiB of memory; the rest is not read",
+       slot);
+  return false;
+}
+
+bool Reader::ChargeCopy(std::size_t bytes, std::size_t at, const Slot* slot) {
+  if (bytes <= copies_) {
+    copies_ -= bytes;
+    return true;
+  }
+  Fail(at, "references copy more than " + std::to_string(kCopyBase + kCopyFactor * in_.size()) + " bytes; the rest is not read",
+       slot);
+  return false;
+}
+
+// Containers and externalizable wrappers count as levels; scalars do not.
+bool Reader::Enter(std::size_t at, const Slot* slot) {
+  if (depth_ < kMaxDepth) return true;
+  Fail(at, "nested deeper than " + std::to_string(kMaxDepth) + " levels", slot);
+  return false;
+}
+
+// A keyed item also needs room while its object's names are checked (keys.cpp).
+std::size_t Reader::ItemCost(const Slot& slot) {
+  return sizeof(Item) + (slot.key == KeyForm::None ? 0 : sizeof(Member) + sizeof(std::uint64_t));
+}
+
+Item Reader::MakeItem(const Slot& slot, Tag tag, std::size_t valueAt, bool amf3, bool switched) const {
+  const bool keyed = slot.key == KeyForm::Amf0 || slot.key == KeyForm::Amf3;
+  return Item::Make(keyed ? slot.keyAt : static_cast<std::uint32_t>(valueAt), tag, slot.key, amf3, switched);
+}
+
+bool Reader::Scalar(const Slot& slot, std::size_t valueAt, bool amf3, bool switched, Kind kind, bool alone) {
+  Frame& frame = frames_.back();
+  // What an externalizable wrapper stands for is one value of its own, never part of a run.
+  const bool runnable = slot.key == KeyForm::None && !alone && Runnable(kind) &&
+                        frame.item != kRootItem && t_.items[frame.item].tag() != Tag::External;
+  if (runnable && frame.run != kNoRun && frame.run + 1 == t_.items.size()) {
+    Item& run = t_.items[frame.run];
+    // The run's elements are read in the encoding of their container; an AMF0 element may still
+    // switch to AMF3 on its own.
+    if (run.amf3() == (amf3 && !switched) && run.payload() < kMaxRun) {
+      run.set_payload(run.payload() + 1);
+      return true;
+    }
+  }
+  if (!Charge(ItemCost(slot), valueAt, &slot)) return false;
+  if (runnable) {
+    const std::size_t at = switched ? valueAt - 1 : valueAt;
+    Item run = Item::Make(static_cast<std::uint32_t>(at), Tag::Run, KeyForm::None, amf3 && !switched, false);
+    run.set_payload(1);
+    frame.run = static_cast<std::uint32_t>(t_.items.size());
+    t_.items.push_back(run);
+    return true;
+  }
+  Item item = MakeItem(slot, Tag::Scalar, valueAt, amf3, switched);
+  item.aux = static_cast<std::uint32_t>(kind);
+  t_.items.push_back(item);
+  frame.run = kNoRun;
+  return true;
+}
+
+bool Reader::Open(const Slot& slot, Tag tag, std::size_t valueAt, bool amf3, bool switched) {
+  if (!Enter(valueAt, &slot) || !Charge(ItemCost(slot), valueAt, &slot)) return false;
+  frames_.back().run = kNoRun;
+  frames_.push_back(Frame{static_cast<std::uint32_t>(t_.items.size()), kNoRun});
+  t_.items.push_back(MakeItem(slot, tag, valueAt, amf3, switched));
+  ++depth_;
+  return true;
+}
+
+void Reader::Close() {
+  const std::uint32_t item = frames_.back().item;
+  t_.items[item].aux = static_cast<std::uint32_t>(t_.items.size());
+  const Tag tag = t_.items[item].tag();
+  if (tag == Tag::Object || tag == Tag::Array) CheckKeys(item, t_.ValueAt(item));
+  frames_.pop_back();
+  --depth_;
+}
+
+bool Reader::Reference(const Slot& slot, std::size_t valueAt, bool amf3, bool switched, std::uint32_t target) {
+  if (!Charge(ItemCost(slot), valueAt, &slot)) return false;
+  Item item = MakeItem(slot, Tag::Reference, valueAt, amf3, switched);
+  item.aux = target;
+  t_.items.push_back(item);
+  frames_.back().run = kNoRun;
+  return true;
+}
+
+bool Reader::Header() {
+  if (in_.size() < 2 || Byte(0) != 0x00 || Byte(1) != 0xBF) {
+    Fail(0, "not a .sol file: it does not begin with 00 BF", nullptr);
+    return false;
+  }
+  pos_ = 2;
+  if (!Need(4, nullptr, "header")) return false;
+  const std::uint32_t length = U32(in_, pos_);
+  if (length != in_.size() - 6)
+    Note(2, "the header gives " + std::to_string(length) + " bytes after the length field, the file has " +
+                std::to_string(in_.size() - 6));
+  pos_ += 4;
+  if (!Need(4, nullptr, "header")) return false;
+  if (in_.substr(pos_, 4) != "TCSO") {
+    Fail(pos_, "not a .sol file: no TCSO at offset 6", nullptr);
+    return false;
+  }
+  pos_ += 4;
+  if (!Need(6, nullptr, "header")) return false;
+  if (in_.substr(pos_, 6) != std::string_view("\0\4\0\0\0\0", 6)) Note(pos_, "unusual bytes after TCSO");
+  pos_ += 6;
+  if (!Need(2, nullptr, "header")) return false;
+  const std::size_t at = pos_;
+  const std::uint16_t n = U16(in_, pos_);
+  pos_ += 2;
+  if (!NeedLength(n, at, nullptr)) return false;
+  t_.name.assign(in_.substr(pos_, n));
+  pos_ += n;
+  if (!Need(4, nullptr, "header")) return false;
+  if (in_.substr(pos_, 3) != std::string_view("\0\0\0", 3)) Note(pos_, "unusual bytes before the AMF version");
+  const std::uint8_t version = Byte(pos_ + 3);
+  if (version != 0 && version != 3) {
+    Fail(pos_ + 3, "unknown AMF version " + std::to_string(version), nullptr);
+    return false;
+  }
+  pos_ += 4;
+  t_.amf = version;
+  t_.headerRead = true;
+  return true;
+}
+
+void Reader::Pair() {
+  Slot slot{t_.amf == 0 ? KeyForm::Amf0 : KeyForm::Amf3, static_cast<std::uint32_t>(pos_)};
+  if (t_.amf == 0) {
+    if (!Need(2, nullptr, "key")) return;
+    const std::size_t at = pos_;
+    const std::uint16_t n = U16(in_, pos_);
+    pos_ += 2;
+    if (!NeedLength(n, at, nullptr)) return;
+    pos_ += n;
+  } else {
+    std::string_view key;
+    if (!String3(key, nullptr)) return;
+  }
+  depth_ = 0;
+  if (t_.amf == 0) Value0(slot);
+  else Value3(slot, false);
+  if (failed_) return;
+  if (pos_ == in_.size()) {
+    Note(pos_, "the last pair is not ended by 00");
+    return;
+  }
+  if (Byte(pos_) != 0) {
+    Fail(pos_,
+         "trailing bytes: 00 expected after a pair, found 0x" + Hex(Byte(pos_)) + "; the last " + std::to_string(Left()) +
+             " bytes are not read",
+         nullptr);
+    return;
+  }
+  ++pos_;
+}
+
+}  // namespace vesk::lso::detail

@@ -1,0 +1,75 @@
+#include "window/values_loader.h"
+
+#include <memory>
+
+namespace vesk::window {
+
+ValuesLoader::ValuesLoader(platform::System& system, TaskQueue& tasks) : system_(system), tasks_(tasks) {}
+
+ValuesLoader::~ValuesLoader() {
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+    waiting_.reset();
+  }
+  wake_.notify_all();
+  if (worker_.joinable()) worker_.join();
+}
+
+void ValuesLoader::Load(const std::string& path, Done done) {
+  done_ = std::move(done);
+  {
+    std::lock_guard lock(mutex_);
+    waiting_ = path;
+    ++wanted_;
+  }
+  // The thread starts with the first file asked for: most runs never open the Values tab.
+  if (!worker_.joinable()) worker_ = std::thread([this] { Work(); });
+  wake_.notify_all();
+}
+
+void ValuesLoader::Cancel() {
+  std::lock_guard lock(mutex_);
+  waiting_.reset();
+  ++wanted_;
+  done_ = nullptr;
+}
+
+void ValuesLoader::Work() {
+  while (true) {
+    std::string path;
+    std::uint64_t ticket;
+    {
+      std::unique_lock lock(mutex_);
+      wake_.wait(lock, [&] { return stop_ || waiting_; });
+      if (stop_) return;
+      path = std::move(*waiting_);
+      waiting_.reset();
+      ticket = wanted_;
+    }
+    std::string bytes;
+    // One byte past the reader's limit tells a file of exactly the limit from a larger one.
+    const bool read = system_.ReadFileHead(path, lso::kMaxFileBytes + 1, bytes).ok();
+    auto tape = std::make_shared<std::optional<lso::Tape>>();
+    if (read) *tape = lso::Read(std::move(bytes));
+    {
+      std::lock_guard lock(mutex_);
+      if (stop_) return;
+      if (ticket != wanted_) continue;  // asked for something else meanwhile
+    }
+    tasks_.Post([this, ticket, tape] {
+      // On the window's thread: still wanted?
+      {
+        std::lock_guard lock(mutex_);
+        if (ticket != wanted_) return;
+      }
+      if (done_) {
+        Done done = std::move(done_);
+        done_ = nullptr;
+        done(std::move(*tape));
+      }
+    });
+  }
+}
+
+}  // namespace vesk::window
