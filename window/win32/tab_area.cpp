@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "window/win32/text.h"
 
@@ -32,6 +33,8 @@ void TabAreaControl::Move(float left, std::optional<float> top, std::optional<fl
 }
 
 void TabAreaControl::SetText(const std::string& text) { text_->SetText(text); }
+
+void TabAreaControl::SetText(platform::Utf16String&& text) { text_->SetText(std::move(text)); }
 
 void TabAreaControl::PlacePages() {
   RECT area{};

@@ -28,6 +28,7 @@ class TabAreaControl final : public Placed<window::TextBox>, public window::TabB
   void Move(float left, std::optional<float> top = std::nullopt, std::optional<float> width = std::nullopt,
             std::optional<float> height = std::nullopt) override;
   void SetText(const std::string& text) override;
+  void SetText(platform::Utf16String&& text) override;
   // After the font changed the tabs' height: the pages follow.
   void PlacePages();
   int Current() const;
