@@ -32,6 +32,7 @@ void PaintProbe::InstallFromEnvironment(MainWindow& window) {
   window.List1Widget().viewport()->installEventFilter(probe);
   window.List1Widget().installEventFilter(probe);
   window.Text1Widget().viewport()->installEventFilter(probe);
+  window.ValuesWidget().viewport()->installEventFilter(probe);
 }
 
 PaintProbe::PaintProbe(MainWindow& window, std::FILE* log) : window_(window), log_(log) {}
@@ -46,6 +47,15 @@ bool PaintProbe::eventFilter(QObject* watched, QEvent* event) {
   } else if (event->type() == QEvent::KeyPress && watched == &list &&
              static_cast<QKeyEvent*>(event)->key() == Qt::Key_A) {
     Log("key", list.count());
+  } else if (event->type() == QEvent::Paint && watched == window_.ValuesWidget().viewport()) {
+    // The Values tree: its first level's rows, and what the values shown hold in memory.
+    const window::ValuesModel* values = window_.Form().ShownValues();
+    const long long rows = values ? static_cast<long long>(values->RowCount(window::ValuesModel::kRoot)) : 0;
+    const long long bytes = values ? static_cast<long long>(values->MemoryBytes()) : 0;
+    QTimer::singleShot(0, this, [this, rows, bytes] {
+      std::fprintf(log_, "values %lld %lld %lld\n", NowMicroseconds(), rows, bytes);
+      std::fflush(log_);
+    });
   } else if (event->type() == QEvent::Paint) {
     // Paint events arrive inside one repaint pass that ends by handing the pixels to the
     // display; a queued call runs after that pass, so its time is when the paint was shown.
