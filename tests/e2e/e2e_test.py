@@ -218,7 +218,8 @@ def big_cookies(display, program, work, title):
             session.keys("ctrl+a")
             session.wait_title(title + " [2/2]")
             took = time.monotonic() - clicked
-            check(took < 2.0, "the window answered Ctrl+A %.1f s after the click on row %d" % (took, row))
+            # A freeze, not a speed: the benchmark measures how fast; a busy machine may be slow.
+            check(took < 8.0, "the window answered Ctrl+A %.1f s after the click on row %d" % (took, row))
             lengths = [int(r[2]) for r in paint_log(log) if r[0] == "text1" and int(r[2]) > 0]
             check(lengths, "the text view was not painted with a text")
             shown.add(lengths[-1])
