@@ -73,6 +73,8 @@ void Form1::List1_Click() {
 }
 
 void Form1::OpenFlashCookie(const std::string& cookie) {
+  // The Values tab's file is read and decoded on another thread, meanwhile the text is read here.
+  ShowValues(&cookie);
   // Each step stands alone: one that fails leaves its row or text out and the next one runs.
   if (const auto text = cookies::ReadCookieText(system_, cookie)) c_.Text1.SetText(*text);
 
@@ -92,7 +94,6 @@ void Form1::OpenFlashCookie(const std::string& cookie) {
     }
   }
   c_.VisitHomepage.SetCaption(LangText[30] + VisitTarget);
-  ShowValues(&cookie);
 }
 
 void Form1::KillCookie_Click() {
