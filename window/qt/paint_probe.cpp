@@ -78,13 +78,15 @@ void PaintProbe::LogGeometry() {
   if (geometryLogged_) return;
   geometryLogged_ = true;
   // Where a driver has to click: the first row of the cookie list (its centre and the row
-  // height) and the check box.
+  // height), the check box, and the middle of the tabs' area (inside the Values tree once its
+  // tab is shown).
   EventList& list = window_.List1Widget();
   const QRect row = list.visualRect(list.model()->index(0, 0));
   const QPoint rowAt = list.viewport()->mapTo(&window_, row.center());
   const QRect box = window_.Check1Widget().geometry();
-  std::fprintf(log_, "geometry row0 %d %d %d check1 %d %d\n", rowAt.x(), rowAt.y(), row.height(), box.x() + 6,
-               box.y() + box.height() / 2);
+  const QPoint tabsAt = window_.TabsWidget().geometry().center();
+  std::fprintf(log_, "geometry row0 %d %d %d check1 %d %d tabs %d %d\n", rowAt.x(), rowAt.y(), row.height(),
+               box.x() + 6, box.y() + box.height() / 2, tabsAt.x(), tabsAt.y());
   std::fflush(log_);
 }
 
