@@ -1,6 +1,7 @@
 // Times the scan and the cookie filter that a refresh of the cookie list runs, on a real folder,
 // and reports the process's peak memory. --sequential times the one-folder-at-a-time walk instead,
-// --workers and --window set the read-ahead, --always starts the workers even on a warm cache.
+// --workers N sets the most threads beside the calling one, --alone N the folders it walks alone
+// first, --always starts all workers even on a warm cache.
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -21,7 +22,7 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: vesk_scan_bench FOLDER [RUNS=5] [--print] [--sequential] [--workers N] [--window N] [--always]\n");
+               "usage: vesk_scan_bench FOLDER [RUNS=5] [--print] [--sequential] [--workers N] [--alone N] [--always]\n");
   return 2;
 }
 
@@ -43,8 +44,8 @@ int main(int argc, char** argv) {
       sequential = true;
     } else if (arg == "--workers" && i + 1 < argc) {
       options.workers = std::atoi(argv[++i]);
-    } else if (arg == "--window" && i + 1 < argc) {
-      options.window = static_cast<std::size_t>(std::max(0, std::atoi(argv[++i])));
+    } else if (arg == "--alone" && i + 1 < argc) {
+      options.aloneFolders = static_cast<std::size_t>(std::max(0, std::atoi(argv[++i])));
     } else if (i == 2 && std::atoi(arg.c_str()) > 0) {
       runs = std::atoi(arg.c_str());
     } else {

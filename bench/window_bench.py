@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Not a test: how fast the real Linux program answers on a real X server (its own Xvfb).
 
-  bench/window_bench.py --program build/default/vesk [--repeat 5] [--only text|list|values]
+  bench/window_bench.py --program build/default/vesk [--repeat 5] [--only text|list|values|start]
+  bench/window_bench.py --program build/default/vesk --only start --tree TREE [--cold]
 
 Each cookie kind and size gets a session of its own: the program is started over a store that
 holds that one cookie, with VESK_PAINT_LOG set, so it logs (monotonic clock) when a press or
@@ -20,6 +21,10 @@ the click, before the tree is there: from the key to the list's next paint. Memo
 values hold (ValuesModel::MemoryBytes, logged with the paint), and the growth of the process's
 resident memory from before the first click to the painted tree, less the growth of a session
 that shows the same cookie on the Text tab only (so the text view's share is not counted).
+"start" times the window's start over a big tree (--tree, taken as the store) against the scan
+alone: from starting the program to the first paint of the full list, minus the same over an
+empty store, beside vesk_scan_bench over the same tree, taking turns run by run; with --cold the
+page cache is dropped before every run (root).
 """
 
 import argparse
@@ -38,7 +43,8 @@ from e2e_test import Display  # noqa: E402
 STORE = os.path.join("macromedia", "flash player", "#sharedobjects", "K3XQ2Z7M")
 KIB = 1024
 MIB = 1024 * KIB
-SIZES = [("30 KB", 30 * KIB), ("100 KB", 100 * KIB), ("1 MB", MIB), ("16 MiB", 16 * MIB)]
+SIZES = [("30 KB", 30 * KIB), ("100 KB", 100 * KIB), ("1 MB", MIB), ("16 MiB", 16 * MIB), ("32 MiB", 32 * MIB)]
+SHOWN_AT_MOST = 16 * MIB  # the window shows the start of a bigger file
 WORDS = ("player score level volume region session items currency cart token visits last "
          "name user preferences quality muted fullscreen").split()
 
@@ -189,9 +195,11 @@ def bench_text(display, program, repeat, timeout, sizes):
                     session.find_window()
                     session.wait(lambda r: r[0] == "list1" and r[2] == 1, 30)
                     row_x, row_y, box_x, box_y = session.geometry
+                    shown_length = min(size, SHOWN_AT_MOST)
                     for _ in range(repeat):
                         press = session.click_list(row_x, row_y)
-                        text = session.wait(lambda r: r[0] == "text1" and r[2] == size and r[1] > press[1], timeout)
+                        text = session.wait(lambda r: r[0] == "text1" and r[2] == shown_length and r[1] > press[1],
+                                            timeout)
                         shown.append(text[1] - press[1])
                         answers.append(session.ctrl_a(timeout))
                         session.click(box_x, box_y)  # rescan: the text view is emptied
@@ -330,28 +338,112 @@ def bench_list(display, program, repeat, timeout, counts):
     return rows
 
 
+def drop_caches():
+    subprocess.run(["sync"], check=True)
+    with open("/proc/sys/vm/drop_caches", "w") as out:
+        out.write("3\n")
+
+
+def start_once(display, program, appdata, work, count, timeout):
+    """Seconds from starting the program to the first paint of a list of `count` rows."""
+    session = Session(display, program, appdata, work)
+    try:
+        shown = session.wait(lambda r: r[0] == "list1" and r[2] == count, timeout)
+        return shown[1] - session.started
+    finally:
+        session.close()
+
+
+def scan_once(scan_bench, store):
+    """Seconds of one vesk_scan_bench process over `store`, and the cookies it found."""
+    started = time.monotonic()
+    done = subprocess.run([scan_bench, store, "1"], capture_output=True, check=True)
+    took = time.monotonic() - started
+    return took, int(done.stderr.split(b" cookies")[0].split()[-1])
+
+
+def bench_start(display, program, scan_bench, tree, repeat, timeout, cold):
+    """The window's start over `tree` as the store, less its start over an empty store, beside
+    the scan alone; the three take turns in every round."""
+    with tempfile.TemporaryDirectory(prefix="vesk-bench-") as work:
+        big = os.path.join(work, "big")
+        empty = os.path.join(work, "empty")
+        # The store folder itself leads to the tree: a link on the way to the root is followed,
+        # one below it would not be.
+        store = os.path.join(big, os.path.dirname(STORE))
+        os.makedirs(os.path.dirname(store))
+        os.symlink(os.path.abspath(tree), store)
+        os.makedirs(os.path.join(empty, STORE))
+        _, cookies = scan_once(scan_bench, store)
+        # One unmeasured round: the program's own files come into the cache.
+        start_once(display, program, empty, work, 0, timeout)
+        rounds = []
+        for i in range(repeat):
+            times = {}
+            order = ["empty", "big", "scan"] if i % 2 == 0 else ["scan", "big", "empty"]
+            for what in order:
+                if cold:
+                    drop_caches()
+                if what == "scan":
+                    times[what] = scan_once(scan_bench, store)[0]
+                else:
+                    times[what] = start_once(display, program, big if what == "big" else empty, work,
+                                             cookies if what == "big" else 0, timeout)
+            rounds.append(times)
+            print("  %s: empty %.0f ms, big %.0f ms, scan alone %.0f ms" % (
+                "cold" if cold else "warm", times["empty"] * 1000, times["big"] * 1000, times["scan"] * 1000),
+                file=sys.stderr)
+    empty_ms = statistics.median(r["empty"] for r in rounds) * 1000
+    big_ms = statistics.median(r["big"] for r in rounds) * 1000
+    scan_ms = statistics.median(r["scan"] for r in rounds) * 1000
+    window_ms = statistics.median((r["big"] - r["empty"]) for r in rounds) * 1000
+    return cookies, empty_ms, big_ms, window_ms, scan_ms
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--program", required=True)
     parser.add_argument("--repeat", type=int, default=5)
     parser.add_argument("--timeout", type=float, default=60, help="seconds to wait for one paint")
-    parser.add_argument("--only", choices=("text", "list", "values"))
+    parser.add_argument("--only", choices=("text", "list", "values", "start"))
     parser.add_argument("--make-sol", help="vesk_make_sol (default: bench/vesk_make_sol beside the program)")
+    parser.add_argument("--tree", help="for start: a big folder taken as the store")
+    parser.add_argument("--cold", action="store_true", help="for start: drop the page cache before each run")
+    parser.add_argument("--scan-bench", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "..",
+                                                             "build", "default", "bench", "vesk_scan_bench"))
     parser.add_argument("--max-size", default="16 MiB", choices=[label for label, _ in SIZES],
                         help="largest cookie to try")
+    parser.add_argument("--sizes", help="only these sizes, comma-separated labels (\"16 MiB,32 MiB\")")
     args = parser.parse_args()
     for tool in ("Xvfb", "xdotool"):
         if shutil.which(tool) is None:
             sys.exit("missing: " + tool)
     labels = [label for label, _ in SIZES]
     sizes = SIZES[: labels.index(args.max_size) + 1]
+    if args.sizes:
+        wanted = [label.strip() for label in args.sizes.split(",")]
+        sizes = [(label, size) for label, size in SIZES if label in wanted]
     program = os.path.abspath(args.program)
     display = Display()
     try:
+        if args.only == "start":
+            if not args.tree:
+                sys.exit("--only start needs --tree")
+            cookies, empty_ms, big_ms, window_ms, scan_ms = bench_start(
+                display, program, os.path.abspath(args.scan_bench), args.tree, args.repeat, args.timeout, args.cold)
+            print("| %s cache, %d rounds, %d cookies | start, empty store | start, big store | window (big - empty)"
+                  " | scan alone (vesk_scan_bench) | window / scan |" % ("cold" if args.cold else "warm",
+                                                                         args.repeat, cookies))
+            print("|---|---|---|---|---|---|")
+            print("| median | %.0f ms | %.0f ms | %.0f ms | %.0f ms | %.2f (goal <= 1.1) |" % (
+                empty_ms, big_ms, window_ms, scan_ms, window_ms / scan_ms))
+            return
         if args.only in (None, "values"):
             make_sol = args.make_sol or os.path.join(os.path.dirname(program), "bench", "vesk_make_sol")
             values_sizes = [(label, mib) for label, mib in VALUE_SIZES
                             if labels.index(args.max_size) >= 3 or mib < 16]
+            if args.sizes:
+                values_sizes = [(label, mib) for label, mib in VALUE_SIZES if label in wanted]
             rows = bench_values(display, program, make_sol, args.repeat, args.timeout, values_sizes)
             print("| cookie of nested values | click to painted tree, median (min-max) | Ctrl+A while decoding "
                   "| Ctrl+A after | held by the values | resident growth beyond the Text tab's |")

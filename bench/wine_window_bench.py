@@ -15,6 +15,11 @@ own record of the press (or key) to the end of the first paint that shows the ne
 Each case starts the program afresh over a store that holds only that case's cookies (the
 store folder of the Wine prefix is pointed at a generated folder), so the first row is the
 cookie. Needs wine, xdotool and a display.
+
+With --start TREE it times the window's start over TREE as the store against the Windows scan
+alone, taking turns round by round: from starting the program to the first paint of the full
+list, less the same over an empty store; beside vesk_scan_bench.exe over TREE, less the same
+over an empty folder (Wine's start-up cancels out in both). A wineserver is kept running.
 """
 
 import argparse
@@ -27,7 +32,8 @@ import sys
 import time
 
 KINDS = ("nul", "words", "binary", "run")
-SIZES = (("30 KB", 30_000), ("100 KB", 100_000), ("1 MB", 1_000_000), ("16 MiB", 16 << 20))
+SIZES = (("30 KB", 30_000), ("100 KB", 100_000), ("1 MB", 1_000_000), ("16 MiB", 16 << 20), ("32 MiB", 32 << 20))
+SHOWN_AT_MOST = 16 << 20  # the window shows the start of a bigger file
 LISTS = (30_000, 100_000)
 
 
@@ -130,12 +136,12 @@ class Bench:
         subprocess.run(["wine", "taskkill", "/f", "/im", "Vesk.exe"], env=self.env, check=False,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def origin(self, deadline):
+    def origin(self, deadline, row=0):
         _, event = self.wait_for(0, lambda e: e[1] == "list1-origin", deadline)
         if event is None:
             return None
         x, y, height = (int(v) for v in event[2].split())
-        return x + 20, y + max(height, 1) // 2 + 1
+        return x + 20, y + max(height, 1) * row + max(height, 1) // 2 + 1
 
     def ctrl_a(self, count, deadline):
         """Ctrl+A in the list: seconds from the key to the title with the count and to the
@@ -153,34 +159,68 @@ class Bench:
         _, painted = self.wait_for(title_index, lambda e: e[1] == "list-painted", deadline)
         return title[0] - key[0], (painted[0] - key[0]) if painted else None
 
-    def text_case(self, folder, length):
+    def click_shown(self, at, length, deadline):
+        """Clicks the cookie; seconds from the press (the program's record) and from the click
+        (before xdotool) to the painted text."""
+        mark = len(self.events())
+        clicked = time.time()
+        subprocess.run(["xdotool", "mousemove", str(at[0]), str(at[1]), "click", "1"], check=True)
+        press_index, press = self.wait_for(mark, lambda e: e[1] == "list-press", deadline)
+        if press is None:
+            return None, None
+        set_index, _ = self.wait_for(press_index, lambda e: e[1] == "text-set" and e[2] == str(length), deadline)
+        if set_index is None:
+            return None, None
+        _, painted = self.wait_for(set_index, lambda e: e[1] == "text-painted" and e[2] == str(length), deadline)
+        if painted is None:
+            return None, None
+        return painted[0] - press[0], painted[0] - clicked
+
+    def text_case(self, folder, length, again):
+        """The first click in a fresh program, then `again` more, on the store's two copies of the
+        cookie in turn (each click shows one anew: the file is read again)."""
         self.use_store(folder)
         started, process = self.start()
         deadline = started + self.timeout
         try:
-            at = self.origin(deadline)
-            if at is None:
+            rows = [self.origin(deadline, row) for row in (0, 1)]
+            if rows[0] is None:
                 return None
-            self.wait_for(0, lambda e: e[1] == "list-painted" and e[2] == "1", deadline)
-            mark = len(self.events())
-            clicked = time.time()
-            subprocess.run(["xdotool", "mousemove", str(at[0]), str(at[1]), "click", "1"], check=True)
-            press_index, press = self.wait_for(mark, lambda e: e[1] == "list-press", deadline)
-            if press is None:
-                return None
-            set_index, _ = self.wait_for(press_index, lambda e: e[1] == "text-set" and e[2] == str(length),
-                                         deadline)
-            if set_index is None:
-                return None
-            _, painted = self.wait_for(set_index, lambda e: e[1] == "text-painted" and e[2] == str(length),
-                                       deadline)
+            self.wait_for(0, lambda e: e[1] == "list-painted" and e[2] == "2", deadline)
+            painted, wall = self.click_shown(rows[0], length, deadline)
             if painted is None:
                 return None
-            title, listed = self.ctrl_a(1, deadline)
-            return {"painted": painted[0] - press[0], "wall": painted[0] - clicked,
-                    "ctrl_a": title, "ctrl_a_painted": listed}
+            title, listed = self.ctrl_a(2, deadline)
+            later = []
+            for i in range(again):
+                deadline = time.time() + self.timeout
+                shown, _ = self.click_shown(rows[(i + 1) % 2], length, deadline)
+                if shown is None:
+                    return None
+                later.append(shown)
+            return {"painted": painted, "wall": wall, "ctrl_a": title, "ctrl_a_painted": listed,
+                    "again": statistics.median(later) if later else None}
         finally:
             self.stop(process)
+
+    def start_case(self, folder, count):
+        """Seconds from starting the program to the first paint of a list of `count` cookies."""
+        self.use_store(folder)
+        started, process = self.start()
+        try:
+            _, painted = self.wait_for(0, lambda e: e[1] == "list-painted" and e[2] == str(count),
+                                       started + self.timeout)
+            return painted[0] - started if painted else None
+        finally:
+            self.stop(process)
+
+    def scan_case(self, scan_bench, folder):
+        """Seconds of one vesk_scan_bench.exe over `folder`, and the cookies it found."""
+        started = time.time()
+        done = subprocess.run(["wine", scan_bench, "Z:" + folder.replace("/", "\\"), "1"], env=self.env,
+                              capture_output=True, check=True, timeout=self.timeout)
+        took = time.time() - started
+        return took, int(done.stderr.split(b" cookies")[0].split()[-1])
 
     def list_case(self, folder, count):
         self.use_store(folder)
@@ -205,12 +245,14 @@ class Bench:
 
 
 def make_text_store(work, kind, label, size):
-    folder = os.path.join(work, "text-%s-%d" % (kind, size))
-    cookie = os.path.join(folder, "site.example", "%s.sol" % kind)
-    if not os.path.exists(cookie):
-        os.makedirs(os.path.dirname(cookie), exist_ok=True)
-        with open(cookie, "wb") as out:
-            out.write(cookie_bytes(kind, size))
+    """A store with two copies of the cookie, so that clicks can take turns."""
+    folder = os.path.join(work, "text2-%s-%d" % (kind, size))
+    for name in ("a", "b"):
+        cookie = os.path.join(folder, "site.example", "%s-%s.sol" % (name, kind))
+        if not os.path.exists(cookie):
+            os.makedirs(os.path.dirname(cookie), exist_ok=True)
+            with open(cookie, "wb") as out:
+                out.write(cookie_bytes(kind, size))
     return folder
 
 
@@ -239,21 +281,61 @@ def spread(values):
     return "%.0f (%.0f-%.0f)" % (statistics.median(ms), min(ms), max(ms))
 
 
+def start_rows(bench, tree, scan_bench, repeat):
+    """The window's start over `tree` against the scan alone; see the module's text."""
+    subprocess.Popen(["wineserver", "-p"], env=bench.env).wait()
+    empty = os.path.join(bench.work, "empty-store")
+    os.makedirs(empty, exist_ok=True)
+    _, cookies = bench.scan_case(scan_bench, tree)  # and Wine's own files come into the cache
+    bench.start_case(empty, 0)
+    rounds = []
+    for i in range(repeat):
+        times = {}
+        order = ("empty", "big", "scan", "scan-empty") if i % 2 == 0 else ("scan-empty", "scan", "big", "empty")
+        for what in order:
+            if what in ("empty", "big"):
+                times[what] = bench.start_case(tree if what == "big" else empty, cookies if what == "big" else 0)
+            else:
+                times[what] = bench.scan_case(scan_bench, tree if what == "scan" else empty)[0]
+        rounds.append(times)
+        print("  start empty %s, big %s; scan %s, over an empty folder %s" % tuple(
+            "-" if times[k] is None else "%.0f ms" % (times[k] * 1000) for k in ("empty", "big", "scan", "scan-empty")),
+            file=sys.stderr, flush=True)
+    if any(v is None for r in rounds for v in r.values()):
+        print("no answer within %g s" % bench.timeout)
+        return
+    window = statistics.median(r["big"] - r["empty"] for r in rounds) * 1000
+    scan = statistics.median(r["scan"] - r["scan-empty"] for r in rounds) * 1000
+    print("| Wine, %d rounds, %d cookies | window (start, big store - empty store) | scan alone (vesk_scan_bench.exe,"
+          " tree - empty folder) | window / scan |" % (repeat, cookies))
+    print("|---|---|---|---|")
+    print("| median | %.0f ms | %.0f ms | %.2f (goal <= 1.5) |" % (window, scan, window / scan))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("exe", help="Vesk.exe")
     parser.add_argument("--prefix", default="build/windows/wineprefix", help="Wine prefix")
     parser.add_argument("--work", default="/tmp/vesk-wine-bench", help="generated stores and the log")
     parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--again", type=int, default=4, help="clicks after the first in each run")
     parser.add_argument("--timeout", type=float, default=30, help="seconds a case may take")
     parser.add_argument("--kinds", default=",".join(KINDS))
     parser.add_argument("--sizes", default=",".join(str(s) for _, s in SIZES), help="bytes")
     parser.add_argument("--lists", default=",".join(str(n) for n in LISTS), help="cookie counts; empty for none")
+    parser.add_argument("--start", metavar="TREE", help="time the start over TREE against the scan alone, only that")
+    parser.add_argument("--scan-bench", default="build/windows/bench/vesk_scan_bench.exe")
     args = parser.parse_args()
     if not os.environ.get("DISPLAY"):
         sys.exit("no display: run it under xvfb-run")
 
     bench = Bench(args)
+    if args.start:
+        try:
+            start_rows(bench, os.path.abspath(args.start), os.path.abspath(args.scan_bench), args.repeat)
+        finally:
+            bench.close()
+        return
     labels = {size: label for label, size in SIZES}
     rows = []
     try:
@@ -262,16 +344,17 @@ def main():
                 folder = make_text_store(bench.work, kind, labels.get(size, str(size)), size)
                 runs = []
                 for _ in range(args.repeat):
-                    result = bench.text_case(folder, size)
+                    result = bench.text_case(folder, min(size, SHOWN_AT_MOST), args.again)
                     runs.append(result)
                     if result is None:
                         break  # a case that did not answer in time is not tried again
                 figures = [r or {} for r in runs]
                 rows.append(("%s %s" % (labels.get(size, "%d B" % size), kind),
                              spread([f.get("painted") for f in figures]),
+                             spread([f.get("again") for f in figures]) if args.again else "-",
                              spread([f.get("wall") for f in figures]),
                              spread([f.get("ctrl_a") for f in figures])))
-                print("| %s | %s | %s | %s |" % rows[-1], file=sys.stderr, flush=True)
+                print("| %s | %s | %s | %s | %s |" % rows[-1], file=sys.stderr, flush=True)
         list_rows = []
         for count in (int(n) for n in args.lists.split(",") if n):
             folder = make_list_store(bench.work, count)
@@ -292,10 +375,11 @@ def main():
 
     print("Times in ms, median (min-max) of %d runs; 'no answer' = not within %g s.\n" % (args.repeat, args.timeout))
     if rows:
-        print("| cookie clicked | press to painted text | click (xdotool) to painted | Ctrl+A to title with count |")
-        print("|---|---|---|---|")
+        print("| cookie clicked | press to painted text, first click | the same, later clicks (median of each run) |"
+              " first click (xdotool) to painted | Ctrl+A to title with count |")
+        print("|---|---|---|---|---|")
         for row in rows:
-            print("| %s | %s | %s | %s |" % row)
+            print("| %s | %s | %s | %s | %s |" % row)
         print()
     if list_rows:
         print("| list | start to painted list | fill to painted list | Ctrl+A to title with count | Ctrl+A to painted list |")

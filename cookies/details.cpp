@@ -1,5 +1,6 @@
 #include "cookies/details.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -33,22 +34,51 @@ constexpr std::array<ByteClass, 256> kByteClasses = [] {
   return classes;
 }();
 
-// Appends `count` control marks, many at a time.
-void AppendControlMarks(std::string& out, std::size_t count) {
-  static const std::string kMarks = [] {
-    std::string marks;
-    for (int i = 0; i < 512; ++i) base::AppendCodePoint(marks, kControlMark);
-    return marks;
-  }();
-  const std::size_t markLength = kMarks.size() / 512;
-  while (count > 0) {
-    const std::size_t now = count < 512 ? count : 512;
-    out.append(kMarks, 0, now * markLength);
-    count -= now;
+// Where the shown text goes: UTF-8 bytes, or UTF-16 code units for the window's toolkit.
+struct Utf8Sink {
+  std::string& out;
+  void Plain(const char* from, const char* to) { out.append(from, to); }
+  // Many marks at a time.
+  void Marks(std::size_t count) {
+    static const std::string kMarks = [] {
+      std::string marks;
+      for (int i = 0; i < 512; ++i) base::AppendCodePoint(marks, kControlMark);
+      return marks;
+    }();
+    const std::size_t markLength = kMarks.size() / 512;
+    while (count > 0) {
+      const std::size_t now = count < 512 ? count : 512;
+      out.append(kMarks, 0, now * markLength);
+      count -= now;
+    }
   }
-}
+  void Character(char32_t c) { base::AppendCodePoint(out, c); }
+};
 
-}  // namespace
+// Appends without writing anything twice: the text's room is reserved, not filled beforehand,
+// and plain runs are widened through a small buffer.
+struct Utf16Sink {
+  platform::Utf16String& out;
+  using Unit = platform::Utf16String::value_type;
+  void Plain(const char* from, const char* to) {
+    Unit widened[1024];
+    while (from < to) {
+      const auto now = std::min<std::ptrdiff_t>(to - from, std::size(widened));
+      for (std::ptrdiff_t i = 0; i < now; ++i) widened[i] = static_cast<unsigned char>(from[i]);
+      out.append(widened, static_cast<std::size_t>(now));
+      from += now;
+    }
+  }
+  void Marks(std::size_t count) { out.append(count, static_cast<Unit>(kControlMark)); }
+  void Character(char32_t c) {
+    if (c < 0x10000) {
+      out += static_cast<Unit>(c);
+    } else {
+      out += static_cast<Unit>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<Unit>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    }
+  }
+};
 
 // The file is read as comma- and line-separated fields that are shown joined with nothing
 // between them, so the text is the file with its delimiters taken out:
@@ -60,9 +90,8 @@ void AppendControlMarks(std::string& out, std::size_t count) {
 //    included since in a cookie it is a length or type byte, DEL, and 0x80-0x9F, the holes of
 //    Windows-1252 among them) shows as a middle dot "·", so the view never stops early and
 //    keeps every printable character in its place.
-std::string CookieText(std::string_view bytes) {
-  std::string text;
-  text.reserve(bytes.size());
+template <class Sink>
+void ShowBytes(std::string_view bytes, Sink& sink) {
   const char* const end = bytes.data() + bytes.size();
   const char* p = bytes.data();
   // Cookies up to the read cap are shown, so the common runs (plain ASCII, and the NUL and
@@ -74,9 +103,9 @@ std::string CookieText(std::string_view bytes) {
       const char* run = p + 1;
       while (run < end && kByteClasses[static_cast<unsigned char>(*run)] == kind) ++run;
       if (kind == ByteClass::Plain) {
-        text.append(p, run);
+        sink.Plain(p, run);
       } else {
-        AppendControlMarks(text, static_cast<std::size_t>(run - p));
+        sink.Marks(static_cast<std::size_t>(run - p));
       }
       p = run;
       continue;
@@ -91,16 +120,37 @@ std::string CookieText(std::string_view bytes) {
       c = b <= 0x9F ? kCp1252High[b - 0x80] : b;
       length = 1;
     }
-    base::AppendCodePoint(text, IsControl(c) ? kControlMark : c);
+    sink.Character(IsControl(c) ? kControlMark : c);
     p += length;
   }
+}
+
+template <class Text, class Sink>
+Text Shown(std::string_view bytes) {
+  Text text;
+  // Enough for plain text; for UTF-16 always, as no byte gives more than one unit (a pair of
+  // units comes from four bytes).
+  text.reserve(bytes.size());
+  Sink sink{text};
+  ShowBytes(bytes, sink);
   return text;
 }
 
-std::optional<std::string> ReadCookieText(platform::System& system, const std::string& path) {
-  std::string bytes;
-  if (!system.ReadFileHead(path, kMaxShownBytes, bytes).ok()) return std::nullopt;
-  return CookieText(bytes);
+std::optional<platform::LargeString> ReadShownBytes(platform::System& system, const std::string& path) {
+  platform::LargeString bytes;
+  if (!system.ReadLargeFileHead(path, kMaxShownBytes, bytes).ok()) return std::nullopt;
+  return bytes;
+}
+
+}  // namespace
+
+std::string CookieText(std::string_view bytes) { return Shown<std::string, Utf8Sink>(bytes); }
+
+platform::Utf16String CookieTextUtf16(std::string_view bytes) { return Shown<platform::Utf16String, Utf16Sink>(bytes); }
+
+std::optional<platform::Utf16String> ReadCookieTextUtf16(platform::System& system, const std::string& path) {
+  const auto bytes = ReadShownBytes(system, path);
+  return bytes ? std::optional(CookieTextUtf16(*bytes)) : std::nullopt;
 }
 
 }  // namespace vesk::cookies

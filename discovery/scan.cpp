@@ -1,22 +1,21 @@
-// The scan with folders read ahead. The calling thread records the entries in exactly the order of
-// the sequential walk; once the scan has to wait for the disk, a few workers list, in that same
-// order, the subfolders of the folders on its way down before it gets there, and have the
-// system fetch the folders below those into its cache.
-//
-// A folder read ahead is listed completely and closed again, so that read-ahead holds no
-// descriptor beyond the workers' own: open are only the folders on the way down (their
-// subfolders are opened relative to them) and the ones being read. So the calling thread opens a
-// folder that a worker read once more when it goes down into it and it has subfolders.
+// The scan on several threads. A thread with nothing to do takes over a subfolder that another
+// thread has listed but not entered yet (the last one of the shallowest such folder on that
+// thread's way down, so that it gets a big part), walks it alone and records its entries in a
+// list of its own. The thread it took it from records the subfolder's own entry as usual and
+// leaves a hole after it. When every part is done, the parts are joined in order: the list is
+// exactly the sequential walk's. Every folder is opened and read once, by one thread; no thread
+// waits for another before the end, and a thread takes its own lock only to claim a subfolder.
 
 #include "discovery/scan.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <exception>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -28,21 +27,16 @@
 namespace vesk::discovery {
 namespace {
 
-void Record(EntryList& list, const char* marker, const std::string& folder, std::string_view name) {
-  std::string& slot = list.back();
-  slot.reserve(4 + folder.size() + name.size());
-  slot.append(marker).append(folder).append(name);
-  list.emplace_back();  // the new spare slot
-}
+using Ids = std::vector<std::optional<platform::FolderId>>;
 
-// A folder's entries, "." and ".." left out, with the names packed into one string: reading
-// ahead then costs no allocation per entry.
+// A folder's entries, "." and ".." left out, with the names packed into one string.
 struct Listing {
   struct Item {
     std::size_t offset;
     std::uint32_t length;
     bool isDirectory;
     bool isLink;
+    std::uint64_t node;
     // A subfolder the walk goes down into, unless it cannot be enumerated or is on the way down.
     bool ToEnter() const { return isDirectory && !isLink; }
   };
@@ -50,328 +44,387 @@ struct Listing {
   std::vector<Item> items;
 
   std::string_view Name(const Item& item) const { return std::string_view(names).substr(item.offset, item.length); }
-  bool AnyToEnter() const {
-    return std::any_of(items.begin(), items.end(), [](const Item& item) { return item.ToEnter(); });
-  }
 };
 
 void ReadAll(platform::Folder& folder, Listing& listing) {
   platform::FolderEntry entry;
   while (folder.Next(entry)) {
     if (entry.isDirectory && (entry.name == "." || entry.name == "..")) continue;
-    listing.items.push_back(
-        {listing.names.size(), static_cast<std::uint32_t>(entry.name.size()), entry.isDirectory, entry.isLink});
+    listing.items.push_back({listing.names.size(), static_cast<std::uint32_t>(entry.name.size()), entry.isDirectory,
+                             entry.isLink, entry.node});
     listing.names += entry.name;
   }
 }
 
-// A subfolder of a folder on the way down, queued, being read or read.
-struct Pending {
-  enum class State { kQueued, kReading, kRead };
+struct Task;
 
-  platform::Folder* parent = nullptr;  // stays open until all its pending subfolders are taken
-  std::string name;
-  std::string path;  // the parent's path + name, without a trailing separator
-  std::atomic<State> state = State::kQueued;  // changed under the walk's mutex
-  // Written by the reader before the state becomes kRead.
-  bool enumerable = false;
+// One folder on a thread's way down.
+struct Level {
+  // Open while subfolders of it may still be entered, by its thread or another.
+  std::shared_ptr<platform::Folder> folder;
   std::optional<platform::FolderId> id;
+  std::string path;  // ends with the separator
   Listing listing;
-  // Kept open when the recording thread read it itself and goes down into it at once.
-  std::unique_ptr<platform::Folder> folder;
-  std::exception_ptr error;
+  std::size_t next = 0;  // the next item to record; only the owning thread uses it
+  // The items to go down into, in order. The owner enters them from the front, other threads
+  // take them from the back: [0, entered) are the owner's, [kept, end) were taken, in `taken`
+  // from the last one on. Guarded by the task's mutex.
+  std::vector<std::uint32_t> toEnter;
+  std::size_t entered = 0;
+  std::size_t kept = 0;
+  std::vector<Task*> taken;
 };
 
-// Waits a little for `ready` without sleeping: putting a thread to sleep and waking it costs more
-// than reading a folder from a warm cache, and most waits here are that short.
-template <class Ready>
-void SpinUntil(Ready ready) {
-  constexpr auto kLongest = std::chrono::microseconds(50);
-  const auto until = std::chrono::steady_clock::now() + kLongest;
-  for (unsigned i = 1; !ready(); ++i) {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#endif
-    if (i % 64 == 0 && std::chrono::steady_clock::now() > until) return;
-  }
-}
+// The walk below one folder, by one thread: the root, or a subfolder taken from another thread.
+struct Task {
+  // Its folder: `entry` below `parent`, at `path` (without a trailing separator); the folders
+  // on the way down to it have the identities `above`. The root task has no parent.
+  std::shared_ptr<platform::Folder> parent;
+  platform::FolderEntry entry;
+  std::string path;
+  Ids above;
 
-void Read(Pending& pending, const std::string& pattern, bool keepOpen = false) {
-  try {
-    auto folder = pending.parent->OpenChild(pending.name, pending.path, pattern);
-    if (!folder) return;  // cannot be enumerated
-    pending.enumerable = true;
-    pending.id = folder->Id();
-    ReadAll(*folder, pending.listing);
-    if (keepOpen && pending.listing.AnyToEnter()) pending.folder = std::move(folder);
-  } catch (...) {
-    pending.error = std::current_exception();  // the recording thread raises it in its turn
-  }
-}
+  // Its entries: runs of slots of its thread's list, each followed by the entries of a part
+  // taken by another thread.
+  struct Piece {
+    EntryList* list = nullptr;
+    std::size_t first = 0, last = 0;
+    Task* then = nullptr;
+  };
+  std::vector<Piece> pieces;
+
+  std::mutex mutex;  // the owner changes `levels` and claims a subfolder under it
+  std::vector<Level> levels;
+};
 
 class Walk {
  public:
-  // Workers leave the next folders in line to the recording thread: on a warm cache it reads
-  // them as fast as it could take them over, and it never has to wait for a worker that has
-  // only just started on the very folder it needs.
-  static constexpr std::size_t kLead = 2;
-
-  Walk(const std::string& pattern, EntryList& list, platform::System& system, const ScanOptions& options)
-      : pattern_(pattern), list_(list), system_(system), options_(options), blocksAtStart_(platform::BlocksRead()) {}
+  Walk(const std::string& pattern, const ScanOptions& options)
+      : pattern_(pattern), options_(options), blocksAtStart_(platform::BlocksRead()) {}
 
   ~Walk() {
     {
       std::lock_guard lock(mutex_);
       stop_ = true;
     }
-    workAvailable_.notify_all();
-    for (auto& worker : workers_) worker.join();
+    changed_.notify_all();
+    std::vector<std::thread> threads;
+    {
+      std::lock_guard lock(startMutex_);
+      allStarted_ = true;  // none more
+      threads.swap(threads_);
+    }
+    for (auto& thread : threads) thread.join();
   }
 
   Walk(const Walk&) = delete;
   Walk& operator=(const Walk&) = delete;
 
-  void Run(std::unique_ptr<platform::Folder> root, std::string path) {
+  // Walks the tree below `root`, whose path is `path` (ending with the separator), appending to
+  // `list` (without its spare slot). Returns when every part is done.
+  void Run(std::unique_ptr<platform::Folder> root, std::string path, EntryList& list) {
+    Task& task = [&]() -> Task& {
+      std::lock_guard lock(mutex_);
+      lists_.push_back(std::move(list));  // the calling thread's
+      return NewTask();
+    }();
+    EntryList& own = lists_.front();
+    firstPart_ = own.Part();  // before any other thread uses `own`
+    const std::size_t before = own.size();
+    task.pieces.push_back({&own, before, before});
     Level top;
     top.id = root->Id();
     top.path = std::move(path);
     ReadAll(*root, top.listing);
     top.folder = std::move(root);
-    Push(std::move(top));
-
-    while (!levels_.empty()) {
-      Level& level = levels_.back();
-      if (level.next == level.listing.items.size()) {
-        levels_.pop_back();  // every subfolder is taken: nobody reads through this folder any more
-        continue;
-      }
-      const Listing::Item& entry = level.listing.items[level.next++];
-      if (!entry.isDirectory) {
-        Record(list_, kFileMarker, level.path, level.listing.Name(entry));
-        continue;
-      }
-      Record(list_, kFolderMarker, level.path, level.listing.Name(entry));
-      if (entry.isLink || !level.folder) continue;
-
-      const std::unique_ptr<Pending> sub = Take(level);
-      if (sub->error) std::rethrow_exception(sub->error);
-      if (!sub->enumerable) continue;
-      if (sub->id) {
-        const bool onDescentPath =
-            std::any_of(levels_.begin(), levels_.end(), [&](const Level& l) { return l.id == sub->id; });
-        if (onDescentPath) continue;
-      }
-      Level child;
-      child.id = sub->id;
-      child.path = sub->path + platform::kSeparator;
-      child.listing = std::move(sub->listing);
-      if (sub->folder) {
-        child.folder = std::move(sub->folder);
-      } else if (child.listing.AnyToEnter()) {
-        child.folder = level.folder->OpenChild(sub->name, sub->path, pattern_);
-        // Replaced since it was listed: its subfolders are recorded but not entered.
-        if (child.folder && child.folder->Id() != child.id) child.folder.reset();
-      }
-      Push(std::move(child));  // `level` and `entry` are invalid from here
+    Push(task, std::move(top));
+    WalkTask(task, own);
+    Finish(task);
+    Help(own);  // until every part is done
+    if (error_) {
+      list = std::move(own);
+      std::rethrow_exception(error_);
     }
+    list = Join(task, before);
   }
 
  private:
-  struct Level {
-    // Open while subfolders of it are pending; null when none is to be entered.
-    std::unique_ptr<platform::Folder> folder;
-    std::optional<platform::FolderId> id;
-    std::string path;  // ends with the separator
-    Listing listing;
-    std::size_t next = 0;  // the next item of the listing to record
-    std::deque<std::unique_ptr<Pending>> subfolders;  // in listing order
-  };
-
-  void Push(Level level) {
-    if (level.folder) {
-      for (const auto& item : level.listing.items) {
-        if (!item.ToEnter()) continue;
-        auto pending = std::make_unique<Pending>();
-        pending->parent = level.folder.get();
-        pending->name = level.listing.Name(item);
-        pending->path = level.path + pending->name;
-        level.subfolders.push_back(std::move(pending));
-      }
-      if (level.subfolders.empty()) level.folder.reset();
-    }
-    const std::size_t added = level.subfolders.size();
-    {
-      // This folder's subfolders come before everything queued so far (later siblings of it
-      // and of the folders above it), so the queue's back is always the next folder in order.
-      std::lock_guard lock(mutex_);
-      for (auto it = level.subfolders.rbegin(); it != level.subfolders.rend(); ++it) queue_.push_back(it->get());
-      queued_ += added;
-    }
-    levels_.push_back(std::move(level));
-    if (added == 0) return;
-    if (!options_.onlyFromDisk || !blocksAtStart_) StartWorkers();
-    // Wake only as many workers as there is new work for: every wake-up costs a system call.
-    const std::size_t forWorkers = queued_ > kLead ? std::min(added, queued_ - kLead) : 0;
-    for (std::size_t i = 0; i < std::min(forWorkers, idle_.load()); ++i) workAvailable_.notify_one();
+  Task& NewTask() {
+    Task& task = tasks_.emplace_back();
+    active_.push_back(&task);
+    return task;
   }
 
-  // The next subfolder of `level`, read: waits for its worker, or reads it here if no worker has
-  // taken it yet.
-  std::unique_ptr<Pending> Take(Level& level) {
-    std::unique_ptr<Pending> sub = std::move(level.subfolders.front());
-    level.subfolders.pop_front();
-    std::unique_lock lock(mutex_);
-    if (sub->state == Pending::State::kQueued) {
-      const auto it = std::find(queue_.rbegin(), queue_.rend(), sub.get());
-      queue_.erase(std::next(it).base());
-      --queued_;
-      sub->state = Pending::State::kReading;
-      lock.unlock();
-      Read(*sub, pattern_, true);
-      if (!started_ && ++readHere_ % 16 == 0 && ReadFromDisk()) StartWorkers();
-      return sub;
+  void Finish(Task& task) {
+    std::lock_guard lock(mutex_);
+    std::erase(active_, &task);
+    if (active_.empty()) changed_.notify_all();
+  }
+
+  // Makes `level` the task's deepest one.
+  void Push(Task& task, Level level) {
+    for (std::size_t i = 0; i < level.listing.items.size(); ++i) {
+      if (level.listing.items[i].ToEnter()) level.toEnter.push_back(static_cast<std::uint32_t>(i));
     }
-    lock.unlock();
-    SpinUntil([&] { return sub->state == Pending::State::kRead; });
-    lock.lock();
-    while (sub->state != Pending::State::kRead) {
-      // Rather than sleep until its worker is done, read the next folder in line: waking up
-      // costs about as much as reading a folder from a warm cache.
-      if (WorkWaiting(0)) {
-        ReadNext(lock, 0);
+    level.kept = level.toEnter.size();
+    if (level.toEnter.empty()) level.folder.reset();  // nothing will be opened in it
+    std::lock_guard lock(task.mutex);
+    task.levels.push_back(std::move(level));
+  }
+
+  bool OnWayDown(const Task& task, const std::optional<platform::FolderId>& id) const {
+    if (!id) return false;
+    return std::any_of(task.above.begin(), task.above.end(), [&](const auto& above) { return above == id; }) ||
+           std::any_of(task.levels.begin(), task.levels.end(), [&](const Level& level) { return level.id == id; });
+  }
+
+  // Goes down into `entry` below `parent`, unless it cannot be enumerated or is met again.
+  void Enter(Task& task, platform::Folder& parent, const platform::FolderEntry& entry, const std::string& path) {
+    std::unique_ptr<platform::Folder> folder = parent.OpenChild(entry, path, pattern_);
+    if (!folder) return;
+    Level level;
+    level.id = folder->Id();
+    if (OnWayDown(task, level.id)) return;
+    level.path = path + platform::kSeparator;
+    ReadAll(*folder, level.listing);
+    level.folder = std::move(folder);
+    Push(task, std::move(level));
+    Opened();
+  }
+
+  void WalkTask(Task& task, EntryList& list) {
+    task.pieces.front().list = &list;
+    task.pieces.front().first = task.pieces.front().last = list.size();
+    try {
+      WalkOrThrow(task, list);
+    } catch (...) {
+      std::lock_guard lock(mutex_);
+      if (!error_) error_ = std::current_exception();
+      stop_ = true;
+    }
+    task.pieces.back().last = list.size();
+    // Closes whatever it still holds open, now rather than when the scan ends.
+    std::lock_guard lock(task.mutex);
+    task.levels.clear();
+    task.parent.reset();
+  }
+
+  void WalkOrThrow(Task& task, EntryList& list) {
+    if (task.parent) {
+      Enter(task, *task.parent, task.entry, task.path);
+      task.parent.reset();
+    }
+    platform::FolderEntry child;
+    std::string childPath;
+    while (!task.levels.empty() && !stop_) {
+      Level& level = task.levels.back();
+      if (level.next == level.listing.items.size()) {
+        std::lock_guard lock(task.mutex);
+        task.levels.pop_back();
         continue;
       }
-      awaited_ = sub.get();
-      readDone_.wait(lock);
-      awaited_ = nullptr;
+      const Listing::Item& item = level.listing.items[level.next++];
+      const std::string_view name = level.listing.Name(item);
+      if (!item.isDirectory) {
+        list.Add(kFileMarker, level.path, name);
+        continue;
+      }
+      list.Add(kFolderMarker, level.path, name);
+      if (!item.ToEnter()) continue;
+
+      bool last = false;
+      {
+        std::lock_guard lock(task.mutex);
+        if (level.entered == level.kept) {
+          // Another thread took it: its entries go here, between this folder's and the next.
+          task.pieces.back().last = list.size();
+          task.pieces.back().then = level.taken.back();
+          level.taken.pop_back();
+          task.pieces.push_back({&list, list.size(), list.size()});
+          continue;
+        }
+        last = ++level.entered == level.kept;
+      }
+      child.name.assign(name);
+      child.node = item.node;
+      child.isDirectory = true;
+      childPath.assign(level.path).append(name);
+      std::shared_ptr<platform::Folder> parent = level.folder;
+      // No other thread opens anything in it any more once its last subfolder is claimed.
+      if (last) level.folder.reset();
+      Enter(task, *parent, child, childPath);  // `level` is invalid from here
     }
-    const bool windowWasFull = inWindow_.fetch_sub(1) == options_.window;
-    const bool moreQueued = queued_ > kLead;
-    lock.unlock();
-    if (windowWasFull && moreQueued && idle_ > 0) workAvailable_.notify_one();
-    return sub;
   }
 
-  // Whether the scan has had the system read more than a few stray blocks from storage. Asking
-  // costs a system call, so it is asked only now and then.
+  // The shallowest folder on `task`'s way down with a subfolder not yet entered.
+  static std::optional<std::size_t> Shallowest(const Task& task) {
+    for (std::size_t i = 0; i < task.levels.size(); ++i) {
+      if (task.levels[i].entered < task.levels[i].kept) return i;
+    }
+    return std::nullopt;
+  }
+
+  // Takes the last subfolder not yet entered from the shallowest folder with one, over all
+  // threads' ways down; nullptr when there is none.
+  Task* Take() {
+    std::lock_guard lock(mutex_);
+    Task* best = nullptr;
+    std::size_t bestDepth = SIZE_MAX;
+    for (Task* task : active_) {
+      std::lock_guard taskLock(task->mutex);
+      const std::optional<std::size_t> at = Shallowest(*task);
+      if (at && task->above.size() + *at < bestDepth) {
+        best = task;
+        bestDepth = task->above.size() + *at;
+      }
+    }
+    if (best == nullptr) return nullptr;
+    Task& from = *best;
+    std::lock_guard taskLock(from.mutex);
+    const std::optional<std::size_t> shallowest = Shallowest(from);  // its thread went on meanwhile
+    if (!shallowest) return nullptr;
+    const std::size_t at = *shallowest;
+    Task& task = NewTask();
+    Level& level = from.levels[at];
+    const Listing::Item& item = level.listing.items[level.toEnter[--level.kept]];
+    level.taken.push_back(&task);
+    task.parent = level.folder;
+    task.entry.name.assign(level.listing.Name(item));
+    task.entry.node = item.node;
+    task.entry.isDirectory = true;
+    task.path = level.path + task.entry.name;
+    task.above = from.above;
+    for (std::size_t i = 0; i <= at; ++i) task.above.push_back(from.levels[i].id);
+    task.pieces.emplace_back();
+    return &task;
+  }
+
+  // Takes parts from other threads until every part is done, recording into `list`.
+  void Help(EntryList& list) {
+    auto pause = std::chrono::microseconds(20);
+    while (true) {
+      if (Task* task = stop_ ? nullptr : Take()) {
+        WalkTask(*task, list);
+        Finish(*task);
+        pause = std::chrono::microseconds(20);
+        continue;
+      }
+      std::unique_lock lock(mutex_);
+      if (active_.empty() || stop_) return;
+      // Nothing to take now; look again soon. Waking on every new folder would cost more.
+      changed_.wait_for(lock, pause);
+      pause = std::min(pause * 2, std::chrono::microseconds(2000));
+    }
+  }
+
+  // Counts a folder opened and starts threads when they are due.
+  void Opened() {
+    if (allStarted_) return;
+    const std::size_t opened = ++opened_;
+    if (!options_.onlyFromDisk || !blocksAtStart_) {
+      if (opened >= options_.aloneFolders) Start(options_.workers);
+      return;
+    }
+    // Asking costs a system call: at every folder while a thread reading alone would cost most,
+    // then now and then.
+    if ((opened <= 64 || opened % 64 == 0) && ReadFromDisk()) {
+      Start(options_.workers);
+    } else if (opened >= options_.aloneFolders && !cachedStarted_.exchange(true)) {
+      Start(std::min<int>(options_.workers, static_cast<int>(platform::UsableProcessors()) - 1));
+    }
+  }
+
+  // Whether the scan has had the system read more than a few stray blocks from storage.
   bool ReadFromDisk() const {
-    constexpr std::uint64_t kStrayBlocks = 256;  // 128 KiB, in the system's 512-byte units
+    constexpr std::uint64_t kStrayBlocks = 64;  // 32 KiB, in the system's 512-byte units
     const auto blocks = platform::BlocksRead();
     return blocks && blocksAtStart_ && *blocks > *blocksAtStart_ + kStrayBlocks;
   }
 
-  void StartWorkers() {
-    if (started_) return;
-    started_ = true;
-    for (int i = 0; i < options_.workers; ++i) {
+  // Starts threads until there are `count` beside the calling one.
+  void Start(int count) {
+    std::lock_guard lock(startMutex_);
+    if (allStarted_) return;
+    while (static_cast<int>(threads_.size()) < count) {
       try {
-        workers_.emplace_back([this] { Work(); });
+        EntryList& list = [&]() -> EntryList& {
+          std::lock_guard lock(mutex_);
+          return lists_.push_back(firstPart_.Part()), lists_.back();
+        }();
+        threads_.emplace_back([this, &list] { Help(list); });
       } catch (const std::system_error&) {
-        break;  // fewer workers; the recording thread reads whatever none has taken
+        break;  // fewer threads; those there are do the work
       }
     }
+    if (count >= options_.workers) allStarted_ = true;
   }
 
-  void Work() {
-    std::unique_lock lock(mutex_);
-    while (true) {
-      if (!stop_ && !WorkWaiting(kLead) && hints_.empty()) {
-        ++idle_;
-        workAvailable_.wait(lock, [&] { return stop_ || WorkWaiting(kLead) || !hints_.empty(); });
-        --idle_;
+  // The first `before` slots of the calling thread's list, then the root task's entries with
+  // every part taken from it in its place, in order.
+  EntryList Join(Task& root, std::size_t before) {
+    std::size_t total = before;
+    ForEachPiece(root, [&](const Task::Piece& piece) { total += piece.last - piece.first; });
+    EntryList joined;
+    joined.reserve(total + 1);  // and the spare slot
+    joined.AppendSlots(lists_.front(), 0, before);
+    ForEachPiece(root, [&](const Task::Piece& piece) { joined.AppendSlots(*piece.list, piece.first, piece.last); });
+    return joined;
+  }
+
+  template <class Visit>
+  static void ForEachPiece(Task& root, Visit visit) {
+    std::vector<std::pair<Task*, std::size_t>> stack{{&root, 0}};
+    while (!stack.empty()) {
+      auto [task, at] = stack.back();
+      if (at == task->pieces.size()) {
+        stack.pop_back();
+        continue;
       }
-      if (stop_) return;
-      if (WorkWaiting(kLead)) {
-        ReadNext(lock, kLead, true);
-      } else {
-        Hint(lock);
-      }
+      ++stack.back().second;
+      Task::Piece& piece = task->pieces[at];
+      visit(piece);
+      if (piece.then != nullptr) stack.emplace_back(piece.then, 0);
     }
-  }
-
-  // Read without the lock by spinning threads, so kept in atomics.
-  bool WorkWaiting(std::size_t lead) const { return queued_ > lead && inWindow_ < options_.window; }
-
-  // Reads the queued folder `lead` places after the next one; `lock` is held before and after,
-  // not while reading.
-  void ReadNext(std::unique_lock<std::mutex>& lock, std::size_t lead, bool byWorker = false) {
-    const auto at = queue_.end() - 1 - static_cast<std::ptrdiff_t>(lead);
-    Pending* pending = *at;
-    queue_.erase(at);
-    --queued_;
-    pending->state = Pending::State::kReading;
-    ++inWindow_;
-    lock.unlock();
-    Read(*pending, pattern_);
-    lock.lock();
-    // Its subfolders can be opened only once the recording thread has gone down into it; until
-    // then, have the system fetch them from the disk. (Before the state changes: from then on the
-    // recording thread may take the listing.)
-    if (byWorker) {
-      const std::size_t hints = hints_.size();
-      for (const auto& item : pending->listing.items) {
-        if (item.ToEnter()) AddHint(pending->path + platform::kSeparator + std::string(pending->listing.Name(item)));
-      }
-      if (hints_.size() > hints && idle_ > 0) workAvailable_.notify_one();
-    }
-    pending->state = Pending::State::kRead;
-    if (awaited_ == pending) readDone_.notify_one();
-  }
-
-  // Folders below those read ahead, handed to the system's prefetch when no folder is waiting to
-  // be read; as many as the window, the deepest first, so that the walk soon needs them.
-  void AddHint(std::string folder) {
-    if (hints_.size() < options_.window) hints_.push_back(std::move(folder) + platform::kSeparator);
-  }
-
-  void Hint(std::unique_lock<std::mutex>& lock) {
-    const std::string folder = std::move(hints_.back());
-    hints_.pop_back();
-    lock.unlock();
-    std::vector<std::string> subfolders;
-    try {
-      subfolders = system_.Prefetch(folder);
-    } catch (...) {
-      // only a hint
-    }
-    lock.lock();
-    for (auto& name : subfolders) AddHint(folder + name);
   }
 
   const std::string& pattern_;
-  EntryList& list_;
-  platform::System& system_;
   const ScanOptions options_;
   const std::optional<std::uint64_t> blocksAtStart_;
-  std::size_t readHere_ = 0;  // folders the recording thread read itself
-  std::vector<Level> levels_;  // the way down; only the recording thread touches it
-  bool started_ = false;
 
   std::mutex mutex_;
-  std::condition_variable workAvailable_;
-  std::condition_variable readDone_;
+  std::condition_variable changed_;
   // Guarded by mutex_:
-  std::vector<Pending*> queue_;    // not yet taken by anyone; the next in order at the back
-  std::atomic<std::size_t> queued_ = 0;    // queue_.size()
-  std::atomic<std::size_t> inWindow_ = 0;  // read ahead or being read, not yet taken for recording
-  const Pending* awaited_ = nullptr;
-  std::atomic<std::size_t> idle_ = 0;  // workers waiting for work; changed under mutex_
-  std::vector<std::string> hints_;  // folders to prefetch, paths ending with the separator
+  std::deque<Task> tasks_;     // every part, for joining them at the end
+  std::deque<EntryList> lists_;  // one per thread, the calling one's first, the others Part()s of it
+  EntryList firstPart_;          // what the other threads' lists are made from
+  std::vector<Task*> active_;  // those being walked or about to be
+  std::exception_ptr error_;
   std::atomic<bool> stop_ = false;
 
-  std::vector<std::thread> workers_;
+  std::atomic<std::size_t> opened_ = 0;
+  std::mutex startMutex_;
+  std::atomic<bool> allStarted_ = false;
+  std::atomic<bool> cachedStarted_ = false;
+  std::vector<std::thread> threads_;  // guarded by startMutex_ until the end
 };
 
 }  // namespace
 
 void ScanFolder(std::string path, const std::string& pattern, EntryList& list, platform::System& system,
                 const ScanOptions& options) {
-  if (list.empty() || !list.back().empty()) list.emplace_back();
+  if (list.empty() || !list.back().empty()) list.push_back({});
   path = platform::ProperPath(std::move(path));
   auto root = system.OpenFolder(path, pattern);
   if (!root) return;
-  Walk walk(pattern, list, system, options);
-  walk.Run(std::move(root), std::move(path));
+  list.pop_back();  // the spare slot, put back after the entries
+  Walk walk(pattern, options);
+  try {
+    walk.Run(std::move(root), std::move(path), list);
+  } catch (...) {
+    list.push_back({});
+    throw;
+  }
+  list.push_back({});
 }
 
 }  // namespace vesk::discovery

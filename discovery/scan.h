@@ -5,30 +5,30 @@
 
 #include <cstddef>
 #include <string>
-#include <vector>
 
+#include "discovery/entry_list.h"
 #include "platform/platform.h"
 
 namespace vesk::discovery {
 
-// Folder entries are ">>" + path, file entries four blanks + path. The last slot is always an
-// empty spare slot: a scan that recorded k entries leaves k + 1 slots.
-using EntryList = std::vector<std::string>;
+// EntryList (entry_list.h): folder entries are ">>" + path, file entries four blanks + path. The
+// last slot is always an empty spare slot: a scan that recorded k entries leaves k + 1 slots.
 
 inline constexpr const char* kFolderMarker = ">>";
 inline constexpr const char* kFileMarker = "    ";
 inline constexpr const char* kScanPattern = "*.*";
 
-// How the scan spreads its reading: `workers` threads read folders ahead of the one being
-// recorded, at most `window` folders at a time (being read or read and not yet recorded).
-// Reading waits on the disk, so a cold cache gains from more workers than cores. From a warm
-// cache the calling thread alone is faster, so with `onlyFromDisk` the workers start only once
-// the scan has made the system read from storage (or where that cannot be told).
+// How the scan spreads its work over threads. Each thread walks a part of the tree (a subfolder
+// another one has not entered yet) on its own; the parts are joined in order at the end.
 struct ScanOptions {
-  // Chosen by timing cold scans of 220,000 entries on two busy cores: 2 workers were slower,
-  // 4 to 12 lay within each other's spread; the window made no clear difference from 32 up.
+  // Threads beside the calling one once the scan has made the system read from storage, or where
+  // that cannot be told: reading waits on the disk, so more threads than cores gain. On a tree in
+  // the cache, one per further processor the process may use, and never more than this.
   int workers = 8;
-  std::size_t window = 128;
+  // Folders the calling thread walks alone before any other thread starts: a small tree is done
+  // sooner than a thread would start.
+  std::size_t aloneFolders = 32;
+  // False: `workers` threads once the calling thread has walked `aloneFolders`, cache or not.
   bool onlyFromDisk = true;
 };
 

@@ -7,20 +7,10 @@
 #include <memory>
 
 namespace vesk::discovery {
-namespace {
-
-void Record(EntryList& list, const char* marker, const std::string& folder, const std::string& name) {
-  std::string& slot = list.back();
-  slot.reserve(4 + folder.size() + name.size());
-  slot.append(marker).append(folder).append(name);
-  list.emplace_back();  // the new spare slot
-}
-
-}  // namespace
 
 void ScanFolderSequential(std::string path, const std::string& pattern, EntryList& list,
-                platform::System& system) {
-  if (list.empty() || !list.back().empty()) list.emplace_back();
+                          platform::System& system) {
+  if (list.empty() || !list.back().empty()) list.push_back({});
   path = platform::ProperPath(std::move(path));
 
   struct Level {
@@ -41,15 +31,15 @@ void ScanFolderSequential(std::string path, const std::string& pattern, EntryLis
       continue;
     }
     if (!entry.isDirectory) {
-      Record(list, kFileMarker, level.path, entry.name);
+      list.Record(kFileMarker, level.path, entry.name);
       continue;
     }
     if (entry.name == "." || entry.name == "..") continue;
-    Record(list, kFolderMarker, level.path, entry.name);
+    list.Record(kFolderMarker, level.path, entry.name);
     if (entry.isLink) continue;
 
     std::string childPath = level.path + entry.name;
-    auto child = level.folder->OpenChild(entry.name, childPath, pattern);
+    auto child = level.folder->OpenChild(entry, childPath, pattern);
     if (!child) continue;
     if (const auto id = child->Id()) {
       const bool onDescentPath = std::any_of(levels.begin(), levels.end(), [&](const Level& l) {

@@ -1,6 +1,84 @@
 #include "platform/platform.h"
 
+#include <cstdlib>
+#include <mutex>
+#include <new>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
 namespace vesk::platform {
+
+void FreeLargeBlock::operator()(char* block) const { std::free(block); }
+
+namespace {
+
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+
+// The large buffers lent out, with their sizes, and the last two given back.
+struct LargeBuffers {
+  std::mutex mutex;
+  std::unordered_map<char*, std::size_t> lent;
+  std::vector<std::pair<char*, std::size_t>> kept;
+};
+
+LargeBuffers& Buffers() {
+  static auto* buffers = new LargeBuffers;  // never destroyed: buffers may be given back at exit
+  return *buffers;
+}
+
+}  // namespace
+
+char* TakeLargeBuffer(std::size_t bytes) {
+  if (bytes < kHugePage) {
+    void* buffer = std::malloc(bytes > 0 ? bytes : 1);
+    if (buffer == nullptr) throw std::bad_alloc();
+    return static_cast<char*>(buffer);
+  }
+  const std::size_t size = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+  LargeBuffers& buffers = Buffers();
+  {
+    std::lock_guard lock(buffers.mutex);
+    // The smallest kept that fits, unless a quarter of it would be left unused: a click's text
+    // is twice the size of its bytes, and its buffer must not go to the bytes.
+    auto best = buffers.kept.end();
+    for (auto it = buffers.kept.begin(); it != buffers.kept.end(); ++it) {
+      if (it->second >= size && it->second / 4 * 3 <= size && (best == buffers.kept.end() || it->second < best->second)) {
+        best = it;
+      }
+    }
+    if (best != buffers.kept.end()) {
+      char* buffer = best->first;
+      buffers.lent.emplace(buffer, best->second);
+      buffers.kept.erase(best);
+      return buffer;
+    }
+  }
+  char* buffer = AllocateLargeBlock(size).release();
+  std::lock_guard lock(buffers.mutex);
+  buffers.lent.emplace(buffer, size);
+  return buffer;
+}
+
+void GiveBackLargeBuffer(char* buffer) {
+  LargeBuffers& buffers = Buffers();
+  std::unique_lock lock(buffers.mutex);
+  const auto it = buffers.lent.find(buffer);
+  if (it == buffers.lent.end()) {
+    lock.unlock();
+    std::free(buffer);  // a small one, from malloc
+    return;
+  }
+  buffers.kept.insert(buffers.kept.begin(), {buffer, it->second});
+  buffers.lent.erase(it);
+  char* dropped = nullptr;
+  if (buffers.kept.size() > 2) {
+    dropped = buffers.kept.back().first;
+    buffers.kept.pop_back();
+  }
+  lock.unlock();
+  FreeLargeBlock()(dropped);
+}
 
 bool IsSeparator(char c) {
 #ifdef _WIN32

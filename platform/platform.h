@@ -4,6 +4,7 @@
 // exactly the bytes the file system holds, on Windows UTF-8 (converted to UTF-16 only at the API).
 // No native type appears here; posix.cpp or win32.cpp is chosen by the build.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -31,6 +32,8 @@ struct FolderEntry {
   // A link or junction that leads to a folder: it carries the directory flag, but a scan must
   // not enter it, so that it never loops and never leaves the tree.
   bool isLink = false;
+  // The entry's file serial number (inode) as the listing gives it; 0 where it gives none.
+  std::uint64_t node = 0;
 };
 
 // Identity of an open folder (device and inode on POSIX), used to notice a folder that is
@@ -50,9 +53,10 @@ class Folder {
   virtual bool Next(FolderEntry& entry) = 0;
   // Identity of this folder, where the system has one.
   virtual std::optional<FolderId> Id() const = 0;
-  // Opens the subfolder `name` of this folder, whose full path is `fullPath`; nullptr when it
-  // cannot be enumerated.
-  virtual std::unique_ptr<Folder> OpenChild(const std::string& name, const std::string& fullPath,
+  // Opens the subfolder `entry` of this folder (as Next gave it), whose full path is `fullPath`;
+  // nullptr when it cannot be enumerated. Safe to call from several threads at once once the
+  // listing has been read.
+  virtual std::unique_ptr<Folder> OpenChild(const FolderEntry& entry, const std::string& fullPath,
                                             const std::string& pattern) = 0;
 };
 
@@ -137,6 +141,30 @@ struct Version {
   int revision = 0;
 };
 
+// Buffers of many megabytes that are filled once and then read, such as a cookie's text and the
+// bytes it is made from. From 2 MiB on they are LargeBlocks (huge pages where the system offers
+// them), and the last two given back are kept for the next ones that fit: fresh pages are dear
+// (a page fault each, under Wine many times dearer), and each click on a big cookie needs the
+// same two. Smaller buffers come from malloc.
+char* TakeLargeBuffer(std::size_t bytes);
+void GiveBackLargeBuffer(char* buffer);
+
+template <class T>
+struct LargeAllocator {
+  using value_type = T;
+  LargeAllocator() = default;
+  template <class U>
+  LargeAllocator(const LargeAllocator<U>&) {}  // NOLINT: converting, as allocators are
+  T* allocate(std::size_t n) { return reinterpret_cast<T*>(TakeLargeBuffer(n * sizeof(T))); }
+  void deallocate(T* p, std::size_t) { GiveBackLargeBuffer(reinterpret_cast<char*>(p)); }
+  template <class U>
+  bool operator==(const LargeAllocator<U>&) const {
+    return true;
+  }
+};
+
+using LargeString = std::basic_string<char, std::char_traits<char>, LargeAllocator<char>>;
+
 // Every operating-system operation the program uses. Tests replace single operations by
 // deriving from the native implementation.
 class System {
@@ -151,16 +179,19 @@ class System {
   virtual std::unique_ptr<Folder> OpenFolder(const std::string& folder,
                                              const std::string& pattern) = 0;
 
-  // Reads the listing of `folder` (which ends with the separator) into the system's cache and
-  // forgets it, refusing any link on the way: a hint that the folder will be read soon. Returns
-  // the names of its subfolders, so that they can be hinted in turn; empty where there is no
-  // such hint.
-  virtual std::vector<std::string> Prefetch(const std::string& /*folder*/) { return {}; }
-
   // Reads at most `maxBytes` from the start of a regular file into `bytes`. Never blocks on a
   // FIFO, socket or device: anything but a regular file fails.
   virtual Result ReadFileHead(const std::string& path, std::size_t maxBytes,
                               std::string& bytes) = 0;
+
+  // ReadFileHead into a LargeString, for heads of many megabytes; by default through
+  // ReadFileHead and a copy.
+  virtual Result ReadLargeFileHead(const std::string& path, std::size_t maxBytes, LargeString& bytes) {
+    std::string read;
+    const Result result = ReadFileHead(path, maxBytes, read);
+    bytes.assign(read.data(), read.size());
+    return result;
+  }
 
   // The length in bytes of a regular file; nullopt when it has gone or is no regular file.
   virtual std::optional<std::int64_t> FileLength(const std::string& path) = 0;
@@ -201,6 +232,28 @@ class System {
 // executable's name; Windows asks the system).
 System& Native();
 void SetStartName(const std::string& argv0);
+
+// A block of memory that is filled front to back and kept a while, as the scan's list: where the
+// system offers it and the size is a multiple of 2 MiB, in huge pages, which spares a page fault
+// for each 4 KiB. Throws std::bad_alloc when there is no memory.
+struct FreeLargeBlock {
+  void operator()(char* block) const;
+};
+using LargeBlock = std::unique_ptr<char[], FreeLargeBlock>;
+LargeBlock AllocateLargeBlock(std::size_t size);
+
+
+// Text as UTF-16 code units of the type this system's window toolkit takes without a copy:
+// wchar_t for the Windows API, char16_t (Qt's QChar) elsewhere. A cookie's text can be tens of
+// megabytes: its storage is a LargeAllocator's.
+#ifdef _WIN32
+using Utf16String = std::basic_string<wchar_t, std::char_traits<wchar_t>, LargeAllocator<wchar_t>>;
+#else
+using Utf16String = std::basic_string<char16_t, std::char_traits<char16_t>, LargeAllocator<char16_t>>;
+#endif
+
+// The processors this process may run on (at least 1).
+unsigned UsableProcessors();
 
 // 512-byte blocks the process has read from storage so far, not from the cache, where the
 // system counts them: tells a cold cache from a warm one.

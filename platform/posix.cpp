@@ -1,6 +1,8 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <stdio.h>  // renameat2's flags
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -9,9 +11,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <thread>
 
 #include "base/build_config.h"
 #include "platform/platform.h"
@@ -264,12 +269,19 @@ class PosixSystem final : public System {
     if (folder.empty()) return nullptr;
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return nullptr;
-    return posix::FolderFromDescriptor(fd);
+    return posix::FolderFromDescriptor(fd, folder);
   }
 
-  std::vector<std::string> Prefetch(const std::string& folder) override { return posix::Prefetch(folder); }
-
   Result ReadFileHead(const std::string& path, std::size_t maxBytes, std::string& bytes) override {
+    return ReadHead(path, maxBytes, bytes);
+  }
+
+  Result ReadLargeFileHead(const std::string& path, std::size_t maxBytes, LargeString& bytes) override {
+    return ReadHead(path, maxBytes, bytes);
+  }
+
+  template <class Bytes>
+  Result ReadHead(const std::string& path, std::size_t maxBytes, Bytes& bytes) {
     bytes.clear();
     // Look before opening: opening a device or FIFO can block or have side effects.
     struct stat st {};
@@ -434,6 +446,31 @@ System& Native() {
 void SetStartName(const std::string& argv0) { StartName() = argv0; }
 
 bool IsNotFound(int error) { return error == ENOENT || error == ENOTDIR; }
+
+LargeBlock AllocateLargeBlock(std::size_t size) {
+#ifdef MADV_HUGEPAGE
+  constexpr std::size_t kHugePage = 2 * 1024 * 1024;
+  if (size % kHugePage == 0) {
+    void* block = std::aligned_alloc(kHugePage, size);
+    if (block == nullptr) throw std::bad_alloc();
+    madvise(block, size, MADV_HUGEPAGE);  // only advice: the block works without it
+    return LargeBlock(static_cast<char*>(block));
+  }
+#endif
+  void* block = std::malloc(size > 0 ? size : 1);
+  if (block == nullptr) throw std::bad_alloc();
+  return LargeBlock(static_cast<char*>(block));
+}
+
+unsigned UsableProcessors() {
+#ifdef __linux__
+  // Those of this process's affinity (taskset), not all the machine has.
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(1, CPU_COUNT(&set));
+#endif
+  return std::max(1u, std::thread::hardware_concurrency());
+}
 
 std::optional<std::uint64_t> BlocksRead() {
   rusage usage{};

@@ -1,26 +1,21 @@
 #pragma once
 
 // The folder enumeration of the POSIX build, behind posix.cpp. Two implementations, chosen by the
-// build: posix_folder_linux.cpp reads the kernel's records directly (getdents64, openat2);
+// build: posix_folder_linux.cpp reads the kernel's records directly (getdents64);
 // posix_folder_portable.cpp keeps to POSIX (readdir, openat), for every other system and, with
 // VESK_PORTABLE_POSIX, on Linux too, so that it is built and tested there.
 
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/platform.h"
 
 namespace vesk::platform::posix {
 
-// The enumeration of the open descriptor `fd`, which it takes over; nullptr (and `fd` closed) when
-// it is no folder.
-std::unique_ptr<Folder> FolderFromDescriptor(int fd);
-
-// System::Prefetch: reads the listing of `folder` into the system's cache, refusing any link on
-// the way, and returns the names of its subfolders; empty where there is no such hint.
-std::vector<std::string> Prefetch(const std::string& folder);
+// The enumeration of the open descriptor `fd` of the folder `path` (a scan's root, ending with the
+// separator), which it takes over; nullptr (and `fd` closed) when it is no folder.
+std::unique_ptr<Folder> FolderFromDescriptor(int fd, const std::string& path);
 
 // Shared by both (posix.cpp):
 

@@ -1,10 +1,11 @@
 // Folder enumeration on any POSIX system: readdir over a descriptor opened without following a
-// link.
+// link, and every folder's identity from fstat.
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <memory>
 
 #include "platform/posix_folder.h"
@@ -33,16 +34,17 @@ class PortableFolder final : public Folder {
     const dirent* record = readdir(stream_);
     if (record == nullptr) return false;  // end, or a read error: either way the listing is over
     entry.name.assign(record->d_name);
+    entry.node = static_cast<std::uint64_t>(record->d_ino);
     SetKind(dirfd(stream_), record->d_type, entry);
     return true;
   }
 
   std::optional<FolderId> Id() const override { return id_; }
 
-  std::unique_ptr<Folder> OpenChild(const std::string& name, const std::string& /*fullPath*/,
+  std::unique_ptr<Folder> OpenChild(const FolderEntry& entry, const std::string& /*fullPath*/,
                                     const std::string& /*pattern*/) override {
     // Relative to this folder: no path length limit, and a link swapped in meanwhile is refused.
-    const int fd = openat(dirfd(stream_), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = openat(dirfd(stream_), entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return nullptr;
     return FromDescriptor(fd);
   }
@@ -56,9 +58,8 @@ class PortableFolder final : public Folder {
 
 }  // namespace
 
-std::unique_ptr<Folder> FolderFromDescriptor(int fd) { return PortableFolder::FromDescriptor(fd); }
-
-// No hint: POSIX has no call that opens a path refusing every link on it.
-std::vector<std::string> Prefetch(const std::string& /*folder*/) { return {}; }
+std::unique_ptr<Folder> FolderFromDescriptor(int fd, const std::string& /*path*/) {
+  return PortableFolder::FromDescriptor(fd);
+}
 
 }  // namespace vesk::platform::posix

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -94,7 +96,7 @@ class Win32Folder final : public Folder {
   // links are never entered, so no folder can be met again below itself.
   std::optional<FolderId> Id() const override { return std::nullopt; }
 
-  std::unique_ptr<Folder> OpenChild(const std::string& /*name*/, const std::string& fullPath,
+  std::unique_ptr<Folder> OpenChild(const FolderEntry& /*entry*/, const std::string& fullPath,
                                     const std::string& pattern) override {
     return Open(fullPath + kSeparator, pattern);
   }
@@ -218,7 +220,8 @@ int LastError() {
   return error == 0 ? static_cast<int>(ERROR_GEN_FAILURE) : static_cast<int>(error);
 }
 
-Result ReadRegularFile(HANDLE file, std::size_t maxBytes, std::string& bytes) {
+template <class Bytes>
+Result ReadRegularFile(HANDLE file, std::size_t maxBytes, Bytes& bytes) {
   // Disk files only: no pipe, console or device, which could block or have side effects.
   if (GetFileType(file) != FILE_TYPE_DISK) return {static_cast<int>(ERROR_INVALID_FUNCTION)};
   BY_HANDLE_FILE_INFORMATION info{};
@@ -413,6 +416,15 @@ class Win32System final : public System {
   }
 
   Result ReadFileHead(const std::string& path, std::size_t maxBytes, std::string& bytes) override {
+    return ReadHead(path, maxBytes, bytes);
+  }
+
+  Result ReadLargeFileHead(const std::string& path, std::size_t maxBytes, LargeString& bytes) override {
+    return ReadHead(path, maxBytes, bytes);
+  }
+
+  template <class Bytes>
+  Result ReadHead(const std::string& path, std::size_t maxBytes, Bytes& bytes) {
     bytes.clear();
     // Sharing everything: a browser that holds the cookie open must not stop us reading it.
     const HANDLE file = CreateFileW(ApiPath(path).c_str(), GENERIC_READ,
@@ -600,6 +612,20 @@ bool IsNotFound(int error) {
 }
 
 // The process's I/O counters count reads served from the cache too.
+LargeBlock AllocateLargeBlock(std::size_t size) {
+  void* block = std::malloc(size > 0 ? size : 1);
+  if (block == nullptr) throw std::bad_alloc();
+  return LargeBlock(static_cast<char*>(block));
+}
+
+unsigned UsableProcessors() {
+  DWORD_PTR process = 0, system = 0;
+  if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process != 0) {
+    return static_cast<unsigned>(__builtin_popcountll(static_cast<unsigned long long>(process)));
+  }
+  return 1;
+}
+
 std::optional<std::uint64_t> BlocksRead() { return std::nullopt; }
 
 }  // namespace vesk::platform

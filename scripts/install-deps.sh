@@ -2,11 +2,11 @@
 # Installs from Debian's packages whatever the build needs and is missing.
 #   install-deps.sh run    what building and running the Linux program needs
 #   install-deps.sh test   that, plus what the whole test suite needs (Xvfb, MinGW-w64, Wine)
-#   install-deps.sh bench  that, plus what bench/scan_vs_find.sh runs beside the scan
+#   install-deps.sh bench  that, plus what bench/scan_vs_find.sh runs beside the scan (fd, bfs)
 set -euo pipefail
 
 run_packages=(cmake g++ make python3 libgtest-dev qt6-base-dev libgl-dev xdg-utils fonts-liberation fonts-dejavu-core)
-bench_packages=(hyperfine fd-find jq)  # bench/scan_vs_find.sh
+bench_packages=(hyperfine fd-find bfs jq)  # bench/scan_vs_find.sh and bench/all.sh
 run_packages+=(libcli11-dev)  # vesk-cli's arguments (header-only; the MinGW build uses it too)
 test_packages=(xvfb xauth xdotool x11-utils imagemagick googletest g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix wine64 wine)
 run_packages+=(nlohmann-json3-dev)       # the .sol reader's tests and fuzzer check its JSON with it

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace vesk::window {
 
 class Control {
@@ -52,6 +54,9 @@ class ListBox : public Control {
 class TextBox : public Control {
  public:
   virtual void SetText(const std::string& text) = 0;
+  // The same from UTF-16 text, which the control takes over: a cookie's text can be tens of
+  // megabytes, and the toolkits hold UTF-16.
+  virtual void SetText(platform::Utf16String&& text) = 0;
 };
 
 class CheckBox : public Control {

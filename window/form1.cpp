@@ -76,13 +76,15 @@ void Form1::OpenFlashCookie(const std::string& cookie) {
   // The Values tab's file is read and decoded on another thread, meanwhile the text is read here.
   ShowValues(&cookie);
   // Each step stands alone: one that fails leaves its row or text out and the next one runs.
-  if (const auto text = cookies::ReadCookieText(system_, cookie)) c_.Text1.SetText(*text);
+  if (auto text = cookies::ReadCookieTextUtf16(system_, cookie)) c_.Text1.SetText(std::move(*text));
 
+  // The rows go to the list together: each addition costs the list a measure and a repaint.
+  std::vector<std::string> rows;
   const auto parts = platform::SplitPath(cookie);
   if (parts.size() >= 2) {
     const std::size_t last = parts.size() - 1;
-    c_.List2.AddItem(LangText[20] + std::string(parts[last]));
-    c_.List2.AddItem(LangText[21] + std::string(parts[last - 1]));
+    rows.push_back(LangText[20] + std::string(parts[last]));
+    rows.push_back(LangText[21] + std::string(parts[last - 1]));
     // The site, where the cookie lies in a store's layout: most cookies lie below a movie folder
     // ("game.swf"), whose bare name the shell could take for a local file.
     VisitTarget = discovery::ClassifyPath(cookie).site.value_or(std::string(parts[last - 1]));
@@ -90,9 +92,10 @@ void Form1::OpenFlashCookie(const std::string& cookie) {
   const int index = c_.List1.ListIndex();
   if (index >= 0) {
     if (const auto length = system_.FileLength(c_.List1.List(index))) {
-      c_.List2.AddItem(LangText[22] + std::to_string(*length));
+      rows.push_back(LangText[22] + std::to_string(*length));
     }
   }
+  c_.List2.AddItems(rows);
   c_.VisitHomepage.SetCaption(LangText[30] + VisitTarget);
 }
 

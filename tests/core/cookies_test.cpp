@@ -12,6 +12,7 @@
 
 #include "base/utf8.h"
 #include "cookies/deletion.h"
+#include "base/wtf8.h"
 #include "cookies/details.h"
 #include "tests/core/test_support.h"
 
@@ -42,7 +43,10 @@ TEST(DetailsCookieText, DropsDelimitersAndShowsEveryOtherByte) {
       {"\xc3,\xa4", "Ã¤"},                     // a comma inside a sequence breaks it
       {"", ""},
   };
-  for (const auto& [bytes, text] : cases) EXPECT_EQ(cookies::CookieText(bytes), text) << bytes;
+  for (const auto& [bytes, text] : cases) {
+    EXPECT_EQ(cookies::CookieText(bytes), text) << bytes;
+    EXPECT_EQ(base::Wtf8FromUtf16(cookies::CookieTextUtf16(bytes)), text) << bytes;
+  }
 
   // Long runs are handled a run at a time: their lengths and what follows them must survive.
   auto dots = [&](std::size_t n) {
@@ -53,6 +57,9 @@ TEST(DetailsCookieText, DropsDelimitersAndShowsEveryOtherByte) {
   for (const std::size_t n : {511u, 512u, 513u, 5000u}) {
     EXPECT_EQ(cookies::CookieText(std::string(n, '\0') + "a\x01,b"), dots(n) + "a" + dot + "b") << n;
     EXPECT_EQ(cookies::CookieText(std::string(n, 'x') + "\xe4\n"), std::string(n, 'x') + "ä") << n;
+    EXPECT_EQ(base::Wtf8FromUtf16(cookies::CookieTextUtf16(std::string(n, '\0') + "a\x01,b")), dots(n) + "a" + dot + "b")
+        << n;
+    EXPECT_EQ(cookies::CookieTextUtf16(std::string(n, 'x') + "\xe4\xf0\x9f\x98\x80\n").substr(n), u"ä\U0001F600") << n;
   }
 }
 
@@ -61,10 +68,10 @@ TEST(DetailsRead, ReadsRegularFilesAndRefusesEverythingElse) {
   WriteFile(tmp / "a.sol", "x,y\n\0z"s);
   MakeFolders(tmp / "folder.sol");
   PlatformWrapper system;
-  EXPECT_EQ(cookies::ReadCookieText(system, tmp / "a.sol"), "xy\u00b7z");
-  EXPECT_EQ(cookies::ReadCookieText(system, tmp / "folder.sol"), std::nullopt);
-  EXPECT_EQ(cookies::ReadCookieText(system, tmp / "gone.sol"), std::nullopt);
-  EXPECT_EQ(cookies::ReadCookieText(system, ""), std::nullopt);
+  EXPECT_EQ(cookies::ReadCookieTextUtf16(system, tmp / "a.sol"), u"xy\u00b7z");
+  EXPECT_EQ(cookies::ReadCookieTextUtf16(system, tmp / "folder.sol"), std::nullopt);
+  EXPECT_EQ(cookies::ReadCookieTextUtf16(system, tmp / "gone.sol"), std::nullopt);
+  EXPECT_EQ(cookies::ReadCookieTextUtf16(system, ""), std::nullopt);
 }
 
 TEST(DetailsRead, FifoIsRefusedWithoutBlocking) {
@@ -73,11 +80,11 @@ TEST(DetailsRead, FifoIsRefusedWithoutBlocking) {
   ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
   // The reader runs on its own thread so that a reader that blocks fails the test instead of
   // hanging it; opening the other end then releases the reader.
-  auto result = std::make_shared<std::promise<std::optional<std::string>>>();
+  auto result = std::make_shared<std::promise<std::optional<platform::Utf16String>>>();
   auto done = result->get_future();
   std::thread([result, fifo] {
     PlatformWrapper system;
-    result->set_value(cookies::ReadCookieText(system, fifo));
+    result->set_value(cookies::ReadCookieTextUtf16(system, fifo));
   }).detach();
   if (done.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
     ADD_FAILURE() << "reading a FIFO blocked";
@@ -102,12 +109,55 @@ TEST(DetailsRead, ShowsOnlyTheStartOfAHugeFile) {
   close(fd);
 
   PlatformWrapper system;
-  const auto text = cookies::ReadCookieText(system, path);
+  const auto text = cookies::ReadCookieTextUtf16(system, path);
   ASSERT_TRUE(text.has_value());
-  EXPECT_EQ(base::CharacterCount(*text), cookies::kMaxShownBytes);
-  EXPECT_EQ(text->back(), 'X');
-  EXPECT_EQ(text->find('Y'), std::string::npos);
+  EXPECT_EQ(text->size(), cookies::kMaxShownBytes);
+  EXPECT_EQ(text->back(), u'X');
+  EXPECT_EQ(text->find(u'Y'), platform::Utf16String::npos);
   EXPECT_EQ(system.FileLength(path), std::int64_t{17} << 20);
+}
+
+// A click on a big cookie needs a buffer for its bytes and one for its text; the two given back
+// last are kept for the next ones that fit, the smallest that fits first, as fresh pages cost a
+// page fault each.
+TEST(DetailsRead, BigBuffersAreTakenAgainFromTheLastTwoGivenBack) {
+  constexpr std::size_t kMiB = std::size_t{1} << 20;
+  char* a = platform::TakeLargeBuffer(3 * kMiB);  // 4 MiB, in whole huge pages
+  char* b = platform::TakeLargeBuffer(5 * kMiB);  // 6 MiB
+  ASSERT_NE(a, b);
+  a[3 * kMiB - 1] = 'a';
+  b[5 * kMiB - 1] = 'b';
+  platform::GiveBackLargeBuffer(a);
+  platform::GiveBackLargeBuffer(b);
+  EXPECT_EQ(platform::TakeLargeBuffer(5 * kMiB), b);
+  EXPECT_EQ(platform::TakeLargeBuffer(3 * kMiB), a);  // not b, which was taken anyway
+  char* c = platform::TakeLargeBuffer(7 * kMiB);
+  platform::GiveBackLargeBuffer(a);
+  platform::GiveBackLargeBuffer(b);
+  platform::GiveBackLargeBuffer(c);  // the oldest, a, goes back to the system
+  EXPECT_EQ(platform::TakeLargeBuffer(7 * kMiB), c);
+  char* fresh = platform::TakeLargeBuffer(3 * kMiB);
+  EXPECT_NE(fresh, b);  // a is gone, and 6 MiB for 4 would leave a quarter unused
+  EXPECT_EQ(platform::TakeLargeBuffer(5 * kMiB - 1), b);
+  platform::GiveBackLargeBuffer(fresh);
+  platform::GiveBackLargeBuffer(b);
+  platform::GiveBackLargeBuffer(c);
+
+  // And so a cookie read again takes the buffers of the one before.
+  TempDir tmp;
+  const std::string path = tmp / "big.sol";
+  WriteFile(path, std::string(20 * kMiB, '\0'));
+  PlatformWrapper system;
+  const char16_t* first = nullptr;
+  {
+    const auto text = cookies::ReadCookieTextUtf16(system, path);
+    ASSERT_TRUE(text.has_value());
+    first = text->data();
+  }
+  const auto again = cookies::ReadCookieTextUtf16(system, path);
+  ASSERT_TRUE(again.has_value());
+  EXPECT_EQ(again->data(), first);
+  EXPECT_EQ(again->size(), cookies::kMaxShownBytes);
 }
 
 TEST(DeletionRemoveFileBelow, TakesNoWildcardsAndKeepsNameBytes) {

@@ -57,7 +57,7 @@ class ScriptedFolder final : public platform::Folder {
     if (it == ids_.end()) return std::nullopt;
     return platform::FolderId{1, it->second};
   }
-  std::unique_ptr<platform::Folder> OpenChild(const std::string&, const std::string& fullPath,
+  std::unique_ptr<platform::Folder> OpenChild(const platform::FolderEntry&, const std::string& fullPath,
                                               const std::string&) override {
     const std::string path = fullPath + "/";
     if (tree_.count(path) == 0) return nullptr;

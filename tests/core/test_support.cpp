@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+
 namespace vesk::test {
 namespace {
 
@@ -53,11 +54,11 @@ class WrappedFolder final : public platform::Folder {
       : owner_(owner), inner_(std::move(inner)) {}
   bool Next(platform::FolderEntry& entry) override { return inner_->Next(entry); }
   std::optional<platform::FolderId> Id() const override { return inner_->Id(); }
-  std::unique_ptr<platform::Folder> OpenChild(const std::string& name, const std::string& fullPath,
+  std::unique_ptr<platform::Folder> OpenChild(const platform::FolderEntry& entry, const std::string& fullPath,
                                               const std::string& pattern) override {
     owner_.RunOpenHook(fullPath);
     if (owner_.Refused(fullPath)) return nullptr;
-    return owner_.Wrap(inner_->OpenChild(name, fullPath, pattern));
+    return owner_.Wrap(inner_->OpenChild(entry, fullPath, pattern));
   }
 
  private:

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "base/wtf8.h"
 #include "platform/platform.h"
 #include "window/controls.h"
 #include "window/values.h"
@@ -87,7 +88,6 @@ class PlatformWrapper : public platform::System {
   std::optional<std::int64_t> FileLength(const std::string& path) override;
   std::optional<platform::FileStatus> GetFileStatus(const std::string& path) override;
   platform::Result CheckFolder(const std::string& folder) override;
-  std::vector<std::string> Prefetch(const std::string& folder) override { return platform::Native().Prefetch(folder); }
   platform::RemoveResult RemoveFileBelow(const std::string& root, const std::string& path) override;
   std::optional<platform::FileDetails> GetFileDetails(const std::string& path) override {
     return platform::Native().GetFileDetails(path);
@@ -168,6 +168,7 @@ class FakeText : public FakeGeometry<window::TextBox> {
  public:
   std::string text;
   void SetText(const std::string& value) override { text = value; }
+  void SetText(platform::Utf16String&& value) override { text = base::Wtf8FromUtf16(value); }
 };
 
 class FakeCheck : public FakeGeometry<window::CheckBox> {

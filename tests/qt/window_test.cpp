@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
@@ -23,6 +22,7 @@
 #include "window/qt/input.h"
 #include "window/qt/main_window.h"
 
+using vesk::qt::CookieView;
 using vesk::qt::EventList;
 using vesk::qt::MainWindow;
 
@@ -186,7 +186,7 @@ void WindowTest::clickShowsCookieAndCounts() {
   Harness h;
   Start(h);
   EventList& list = h.window->List1Widget();
-  QPlainTextEdit& text = h.window->Text1Widget();
+  CookieView& text = h.window->Text1Widget();
   const auto& details = h.window->Form().Ctl().List2;
   QCOMPARE(h.window->windowTitle(), kTitle);
 
@@ -298,7 +298,7 @@ void WindowTest::programFillsRaiseNoClick() {
   Harness h;
   Start(h);
   EventList& list = h.window->List1Widget();
-  QPlainTextEdit& text = h.window->Text1Widget();
+  CookieView& text = h.window->Text1Widget();
   QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, RowCentre(list, 0));
   QVERIFY(!text.toPlainText().isEmpty());
   text.clear();

@@ -163,8 +163,9 @@ TEST_F(TextViewTest, CharactersSitWhereTheEditControlPutsThem) {
 
 TEST_F(TextViewTest, HoldsAndCopiesExactlyTheText) {
   const std::wstring big = Repeat(L"\u00B7ab cd\u00B7\u00B7", 16 << 20);
-  std::wstring moved = big;
+  platform::Utf16String moved(big.begin(), big.end());
   win32::SetTextViewText(view_, std::move(moved));
+  EXPECT_TRUE(moved.empty());  // taken over
   EXPECT_EQ(GetWindowTextLengthW(view_), static_cast<int>(big.size()));
   EXPECT_EQ(Text(view_), big);
 

@@ -34,10 +34,23 @@ qsizetype ColumnsOf(qreal advance, qreal lineWidth) {
 
 }  // namespace
 
+LineStarts::LineStarts(const QFont& font, qreal lineWidth, const QTextOption& option)
+    : font_(font), lineWidth_(lineWidth), option_(option), raw_(std::make_unique<QRawFont>(QRawFont::fromFont(font))),
+      advance_(CommonAdvance(*raw_)), columns_(ColumnsOf(advance_, lineWidth)) {}
+
 LineStarts::LineStarts(const QString& text, const QFont& font, qreal lineWidth, const QTextOption& option)
-    : text_(text), data_(text.constData()), size_(text.size()), font_(font), lineWidth_(lineWidth), option_(option),
-      raw_(std::make_unique<QRawFont>(QRawFont::fromFont(font))), advance_(CommonAdvance(*raw_)),
-      columns_(ColumnsOf(advance_, lineWidth)) {}
+    : LineStarts(font, lineWidth, option) {
+  SetText(text);
+}
+
+void LineStarts::SetText(const QString& text) {
+  text_ = &text;
+  data_ = text.constData();
+  size_ = text.size();
+  breaks_.reset();
+  known_.clear();
+  plainStart_ = plainEnd_ = 0;
+}
 
 qsizetype LineStarts::ColumnsFor(const QFont& font, qreal lineWidth) {
   return ColumnsOf(CommonAdvance(QRawFont::fromFont(font)), lineWidth);
@@ -76,8 +89,19 @@ LineStarts::Kind LineStarts::Classify(QChar c) {
 }
 
 bool LineStarts::BreakBefore(qsizetype i) {
-  if (!breaks_) breaks_ = std::make_unique<QTextBoundaryFinder>(QTextBoundaryFinder::Line, text_);
-  breaks_->setPosition(i);
+  // Qt's rules over a stretch of text around `i`, not the whole text: they look only a few
+  // characters either way, and a cookie's text can be millions of characters long.
+  constexpr qsizetype kContext = 256;
+  constexpr qsizetype kStretch = 8192;
+  const bool inside = breaks_ && (i - breaksFrom_ >= kContext || breaksFrom_ == 0) &&
+                      (breaksTo_ - i >= kContext || breaksTo_ == size_);
+  if (!inside) {
+    breaksFrom_ = std::max<qsizetype>(0, i - kContext);
+    breaksTo_ = std::min(size_, breaksFrom_ + kStretch);
+    breaksText_ = QString::fromRawData(data_ + breaksFrom_, breaksTo_ - breaksFrom_);
+    breaks_ = std::make_unique<QTextBoundaryFinder>(QTextBoundaryFinder::Line, breaksText_);
+  }
+  breaks_->setPosition(i - breaksFrom_);
   return breaks_->isAtBoundary();
 }
 
@@ -139,11 +163,11 @@ qsizetype LineStarts::Simulate(qsizetype start) {
 // Qt lays out a few lines from `start`. The text after the window is cut off, so only lines that
 // start well before its end are taken: what decides their start lies inside the window.
 qsizetype LineStarts::FromLayout(qsizetype start) {
-  const qsizetype end = text_.size();
+  const qsizetype end = size_;
   const qsizetype margin = std::max<qsizetype>(columns_, 16) + 2;
   for (qsizetype window = std::max<qsizetype>(512, 8 * margin);; window *= 2) {
     const qsizetype stop = std::min(end, start + window);
-    QTextLayout layout(text_.mid(start, stop - start), font_);
+    QTextLayout layout(text_->mid(start, stop - start), font_);
     layout.setTextOption(option_);
     layout.setCacheEnabled(false);
     const bool whole = stop >= end;

@@ -22,9 +22,15 @@ namespace vesk::qt {
 
 class LineStarts {
  public:
+  // `lineWidth` is the width the view gives each line. SetText gives the text.
+  LineStarts(const QFont& font, qreal lineWidth, const QTextOption& option);
   // `text` must outlive this object; `lineWidth` is the width the view gives each line.
   LineStarts(const QString& text, const QFont& font, qreal lineWidth, const QTextOption& option);
   ~LineStarts();
+
+  // Finds the lines of `text` from here on (what was learnt about characters is kept); `text`
+  // must outlive its use here, and its first character starts a line.
+  void SetText(const QString& text);
   LineStarts(const LineStarts&) = delete;
   LineStarts& operator=(const LineStarts&) = delete;
 
@@ -47,9 +53,9 @@ class LineStarts {
   qsizetype Simulate(qsizetype start);
   qsizetype FromLayout(qsizetype start);
 
-  const QString& text_;
-  const QChar* data_;
-  qsizetype size_;
+  const QString* text_ = nullptr;
+  const QChar* data_ = nullptr;
+  qsizetype size_ = 0;
   QFont font_;
   qreal lineWidth_;
   QTextOption option_;
@@ -57,7 +63,9 @@ class LineStarts {
   qreal advance_ = 0;
   qsizetype columns_ = 0;
   std::array<Kind, 65536> kinds_{};
-  std::unique_ptr<QTextBoundaryFinder> breaks_;  // made once a character needs it
+  std::unique_ptr<QTextBoundaryFinder> breaks_;  // over [breaksFrom_, breaksTo_), once a character needs it
+  QString breaksText_;
+  qsizetype breaksFrom_ = 0, breaksTo_ = 0;
   std::deque<qsizetype> known_;                  // line starts Qt's layout gave, in order
   qsizetype plainStart_ = 0;                     // the run without break opportunities last seen
   qsizetype plainEnd_ = 0;

@@ -7,7 +7,6 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPixmap>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabBar>
@@ -126,11 +125,6 @@ void MainWindow::SetDesign() {
   list2_->setSelectionMode(QAbstractItemView::SingleSelection);
   WhiteOnBlack(*list2_);
 
-  text1_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  text1_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-  text1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  text1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  text1_->setTabChangesFocus(true);  // Tab walks the tab order, as in the other controls
   text1_->setFont(FontWithFallback(QStringLiteral("Courier New"), 12, QFont::TypeWriter,
                                    QStringLiteral("Liberation Mono")));
   WhiteOnBlack(*text1_);

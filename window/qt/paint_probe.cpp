@@ -3,11 +3,11 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QKeyEvent>
-#include <QPlainTextEdit>
 #include <QTimer>
 #include <chrono>
 #include <cstdlib>
 
+#include "window/qt/cookie_view.h"
 #include "window/qt/main_window.h"
 
 namespace vesk::qt {
@@ -41,7 +41,7 @@ PaintProbe::~PaintProbe() { std::fclose(log_); }
 
 bool PaintProbe::eventFilter(QObject* watched, QEvent* event) {
   EventList& list = window_.List1Widget();
-  QPlainTextEdit& text = window_.Text1Widget();
+  CookieView& text = window_.Text1Widget();
   if (event->type() == QEvent::MouseButtonPress && watched == list.viewport()) {
     Log("press", list.count());
   } else if (event->type() == QEvent::KeyPress && watched == &list &&

@@ -238,6 +238,8 @@ void QtTextBox::SetText(const std::string& text) {
   edit_.ShowText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
+void QtTextBox::SetText(platform::Utf16String&& text) { edit_.ShowText(std::move(text)); }
+
 qsizetype QtTextBox::ShownLength() const { return edit_.TextLength(); }
 
 QtCheckBox::QtCheckBox(QCheckBox& box) : Placed(box), box_(box) {}

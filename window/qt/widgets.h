@@ -137,6 +137,7 @@ class QtTextBox final : public Placed<window::TextBox> {
  public:
   QtTextBox(CookieView& edit, QWidget& placed);
   void SetText(const std::string& text) override;
+  void SetText(platform::Utf16String&& text) override;
   // The number of characters the view holds, as the user would copy them.
   qsizetype ShownLength() const;
 

@@ -142,7 +142,17 @@ void ListBoxControl::Clear() {
   SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0);
   items_.clear();
   extent_ = 0;
-  SendMessageW(hwnd_, LB_SETHORIZONTALEXTENT, 0, 0);
+  // Only where it shows a scroll bar: telling the list box its extent redraws its frame, which
+  // under Wine waits for the X server (tens of milliseconds, on every click in the cookie list).
+  RECT inner{};
+  GetClientRect(hwnd_, &inner);
+  if (sentExtent_ > inner.right) SetExtent(0);
+}
+
+void ListBoxControl::SetExtent(int extent) {
+  if (extent == sentExtent_) return;
+  SendMessageW(hwnd_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(extent), 0);
+  sentExtent_ = extent;
 }
 
 void ListBoxControl::AddItem(const std::string& text) { AddItems({text}); }
@@ -156,8 +166,11 @@ void ListBoxControl::AddItems(const std::vector<std::string>& texts) {
     wide.push_back(ShownWide(text));
     characters += wide.back().size() + 1;
   }
-  // One repaint and one allocation for the lot: a deeper scan can list thousands of cookies.
-  SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+  // One repaint and one allocation for the lot: a deeper scan can list thousands of cookies. A
+  // few rows are not worth it: switching the redraw off and on costs tens of milliseconds under
+  // Wine.
+  const bool many = texts.size() >= 64;
+  if (many) SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
   if (ownerData_) {
     // The list box only counts the rows; their texts stay here, exactly as they came.
     items_.insert(items_.end(), texts.begin(), texts.end());
@@ -168,8 +181,8 @@ void ListBoxControl::AddItems(const std::vector<std::string>& texts) {
   }
   // A list box scrolls sideways only as far as it is told; the paths are long.
   extent_ = std::max(extent_, WidestText(wide) + 4);
-  SendMessageW(hwnd_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(extent_), 0);
-  SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+  SetExtent(extent_);
+  if (many) SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(hwnd_, nullptr, TRUE);
   if (timingName_ != nullptr) LogTiming("%s-filled %d", timingName_, ListCount());
 }
@@ -370,9 +383,13 @@ void TextBoxControl::Create(HWND parent, int id, float left, float top, float wi
 }
 
 void TextBoxControl::SetText(const std::string& text) {
-  std::wstring wide = ShownWide(text);
-  LogTiming("text-set %d", static_cast<int>(wide.size()));
-  SetTextViewText(hwnd_, std::move(wide));
+  const std::wstring wide = ShownWide(text);
+  SetText(platform::Utf16String(wide.begin(), wide.end()));
+}
+
+void TextBoxControl::SetText(platform::Utf16String&& text) {
+  LogTiming("text-set %d", static_cast<int>(text.size()));
+  SetTextViewText(hwnd_, std::move(text));
 }
 
 // CheckBoxControl

@@ -78,13 +78,15 @@ class ListBoxControl final : public Placed<window::ListBox> {
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   // The widest of `texts` in the list's font, in pixels.
   int WidestText(const std::vector<std::wstring>& texts) const;
+  void SetExtent(int extent);  // the horizontal extent, told the list box only when it changes
   void TypeAhead(wchar_t typed);
 
   bool multiSelect_ = false;
   bool ownerData_ = false;
   std::vector<std::string> items_;  // the rows' texts when the list box holds none
   bool hadFocus_ = false;
-  int extent_ = 0;  // widest item in pixels
+  int extent_ = 0;      // widest item in pixels
+  int sentExtent_ = 0;  // the horizontal extent the list box was last given
   HWND toolTip_ = nullptr;
   const char* timingName_ = nullptr;
 };
@@ -93,6 +95,7 @@ class TextBoxControl final : public Placed<window::TextBox> {
  public:
   void Create(HWND parent, int id, float left, float top, float width, float height);
   void SetText(const std::string& text) override;
+  void SetText(platform::Utf16String&& text) override;
 };
 
 class CheckBoxControl final : public Placed<window::CheckBox> {

@@ -11,7 +11,7 @@
 namespace vesk::win32 {
 namespace {
 
-// SetTextViewText's message: lParam points to the std::wstring to take.
+// SetTextViewText's message: lParam points to the text to take.
 constexpr UINT kTakeText = WM_USER + 0x100;
 
 LRESULT CALLBACK TextViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -51,12 +51,12 @@ LRESULT TextView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       PaintFrame(reinterpret_cast<HRGN>(wParam));
       return 0;
     case WM_SETTEXT: {
-      std::wstring text = lParam != 0 ? reinterpret_cast<const wchar_t*>(lParam) : L"";
+      platform::Utf16String text = lParam != 0 ? reinterpret_cast<const wchar_t*>(lParam) : L"";
       TakeText(text);
       return TRUE;
     }
     case kTakeText:
-      TakeText(*reinterpret_cast<std::wstring*>(lParam));
+      TakeText(*reinterpret_cast<platform::Utf16String*>(lParam));
       return TRUE;
     case WM_GETTEXTLENGTH:
       return static_cast<LRESULT>(text_.size());
@@ -198,7 +198,7 @@ LRESULT TextView::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 
-void TextView::TakeText(std::wstring& text) {
+void TextView::TakeText(platform::Utf16String& text) {
   text_.swap(text);
   anchor_ = caret_ = 0;
   column_ = 0;
@@ -208,9 +208,9 @@ void TextView::TakeText(std::wstring& text) {
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-void SetTextViewText(HWND view, std::wstring&& text) {
+void SetTextViewText(HWND view, platform::Utf16String&& text) {
   SendMessageW(view, kTakeText, 0, reinterpret_cast<LPARAM>(&text));
-  std::wstring().swap(text);
+  platform::Utf16String().swap(text);
 }
 
 bool RegisterTextView(HINSTANCE instance) {

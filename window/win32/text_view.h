@@ -18,7 +18,7 @@
 
 #include <windows.h>
 
-#include <string>
+#include "platform/platform.h"
 
 namespace vesk::win32 {
 
@@ -28,6 +28,6 @@ inline constexpr wchar_t kTextViewClass[] = L"VeskTextView";
 bool RegisterTextView(HINSTANCE instance);
 
 // Hands `text` to the view without a copy; `text` is left empty.
-void SetTextViewText(HWND view, std::wstring&& text);
+void SetTextViewText(HWND view, platform::Utf16String&& text);
 
 }  // namespace vesk::win32

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/platform.h"
 #include "window/win32/line_wrap.h"
 
 namespace vesk::win32 {
@@ -26,7 +27,7 @@ class TextView {
 
  private:
   // Messages (text_view.cpp).
-  void TakeText(std::wstring& text);
+  void TakeText(platform::Utf16String& text);
 
   // Lines (text_view_lines.cpp).
   void Relayout();
@@ -76,7 +77,7 @@ class TextView {
   int marginLeft_ = 1;
   int marginTop_ = 1;
   int marginRight_ = 1;
-  std::wstring text_;
+  platform::Utf16String text_;
   mutable std::vector<std::uint32_t> lines_{0};
   mutable bool complete_ = false;
   int layoutColumns_ = 0;
