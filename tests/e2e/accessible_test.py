@@ -10,13 +10,12 @@ session bus cannot start, with the reason printed.
 import argparse
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_test import STORE, SKIP, Display, Session, paint_log, too_slow, wait_for  # noqa: E402
+from e2e_test import STORE, SKIP, Session, paint_log, run_on_display, wait_for  # noqa: E402
 from harness import Failure, check  # noqa: E402
 from solgen import Typed, sol3_bytes  # noqa: E402
 
@@ -162,21 +161,7 @@ def main():
             return done.returncode
 
     open(os.environ[INNER], "w").close()
-    signal.signal(signal.SIGALRM, too_slow)
-    signal.alarm(50)
-    with tempfile.TemporaryDirectory(prefix="vesk-e2e-") as work:
-        os.chmod(work, 0o700)
-        display = Display()
-        try:
-            run(display, os.path.abspath(args.program), work)
-        except Failure as failure:
-            print("FAIL: %s" % failure)
-            return 1
-        finally:
-            display.close()
-    print("ok")
-    return 0
-
+    return run_on_display(run, args.program)
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -336,6 +336,11 @@ def main():
         print("missing: " + ", ".join(missing))
         return 1 if os.environ.get("CI") == "true" else SKIP
 
+    return run_on_display(case, args.program, args.title)
+
+
+def run_on_display(case, program, *args):
+    """Runs case(display, program, work folder, *args) on an Xvfb of its own; the exit code."""
     # Whatever hangs, the test ends well inside ctest's timeout.
     signal.signal(signal.SIGALRM, too_slow)
     signal.alarm(50)
@@ -343,7 +348,7 @@ def main():
         os.chmod(work, 0o700)
         display = Display()
         try:
-            case(display, os.path.abspath(args.program), work, args.title)
+            case(display, os.path.abspath(program), work, *args)
         except Failure as failure:
             print("FAIL: %s" % failure)
             return 1
