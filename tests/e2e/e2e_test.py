@@ -6,7 +6,6 @@ Exit code 77 (skip) only when a tool (Xvfb, xdotool, xclip) is missing outside C
 
 import argparse
 import functools
-import json
 import os
 import select
 import shutil
@@ -18,7 +17,8 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import Failure, check  # noqa: E402
-from solgen import External, Raw, Typed, sol3_bytes, sol_bytes, write_sol  # noqa: E402
+from solgen import write_sol  # noqa: E402
+from values_files import files, values_member  # noqa: E402
 
 SKIP = 77
 STORE = os.path.join("macromedia", "flash player", "#sharedobjects")
@@ -231,42 +231,10 @@ def big_cookies(display, program, work, title):
         session.close()
 
 
-def value_files():
-    """Cookies of every kind the Values tab shows, by site: (file name, bytes)."""
-    shared = ["a", "b"]
-    cycle = []
-    cycle.append(cycle)
-    deep = 1
-    for _ in range(300):
-        deep = [deep]
-    point = "com.example.Point"
-    return {
-        "amf0.example": sol_bytes("prefs", [("player", "Anna"), ("score", 48210), ("muted", False), ("none", None),
-                                            ("grid", {"w": 3, "cells": [1, "two", True]})]),
-        "refs.example": sol3_bytes("refs", [("first", shared), ("again", shared), ("s", "same"), ("t", "same"),
-                                            ("bytes", bytearray(b"\x00\x01\xfe\xff" * 10))]),
-        "classes.example": sol3_bytes("classes", [
-            ("p1", Typed(point, {"x": 1, "y": 2.5})), ("p2", Typed(point, {"x": -3, "y": 1e300}, {"note": "dyn"})),
-            ("list", External("flex.messaging.io.ArrayCollection", [1, 2, Typed(point, {"x": 0, "y": 0})])),
-            ("proxy", External("flex.messaging.io.ObjectProxy", {"k": "v"}))]),
-        "cut.example": sol3_bytes("cut", [("whole", "kept"), ("half", "x" * 40)])[:-25],
-        # Terminal and bidirectional controls, bytes that are no UTF-8, a cycle, deep nesting, a
-        # reference to nothing and a length that lies.
-        "hostile.example": sol3_bytes("host\x1b[2Jile", [
-            ("\x1b]0;title\x07", "\x9b31m\u202egnirts"), ("bad", Raw(b"\x06\x05\xff\xfe")), ("cycle", cycle),
-            ("deep", deep), ("badref", Raw(b"\x09\xce\x10")), ("lies", Raw(b"\x06\xff\xff\xff\x7f"))]),
-        "notsol.example": b"<html>no cookie</html>",
-    }
-
-
 def json_values(cli, path):
     """The bytes of the `values` member in what `vesk-cli show --format json` writes for `path`."""
     out = subprocess.run([cli, "show", "--format", "json", path], capture_output=True, timeout=30).stdout
-    text = out.decode("utf-8")
-    # The members before it are fixed and their strings escape quotes, so the first is the one.
-    start = text.index('"values":') + len('"values":')
-    _, end = json.JSONDecoder().raw_decode(text, start)
-    return text[start:end].encode("utf-8")
+    return values_member(out.decode("utf-8")).encode("utf-8")
 
 
 def values_copy(display, program, work, title, cli):
@@ -275,13 +243,13 @@ def values_copy(display, program, work, title, cli):
     appdata = os.path.join(work, "appdata")
     store = os.path.join(appdata, STORE, "K3XQ2Z7M")
     expected = {}
-    for site, data in value_files().items():
-        path = os.path.join(store, site, "cookie.sol")
+    for name, data in files().items():
+        path = os.path.join(store, name.replace(".sol", ".example"), name)
         os.makedirs(os.path.dirname(path))
         with open(path, "wb") as out:
             out.write(data)
-        expected[json_values(cli, path)] = site
-    check(len(expected) == len(value_files()), "two files give the same values; the test cannot tell them apart")
+        expected[json_values(cli, path)] = name
+    check(len(expected) == len(files()), "two files give the same values; the test cannot tell them apart")
     log = os.path.join(work, "paint.log")
     session = Session(display, program, appdata, work, {"VESK_PAINT_LOG": log})
     try:
@@ -305,7 +273,7 @@ def values_copy(display, program, work, title, cli):
             copied.append(clipboard)
         for data in copied:
             check(data in expected, "the window copied %r, which vesk-cli writes for no file" % data[:300])
-        missing = sorted(site for data, site in expected.items() if data not in copied)
+        missing = sorted(name for data, name in expected.items() if data not in copied)
         check(not missing, "no row copied the values of %s" % ", ".join(missing))
     finally:
         session.close()
