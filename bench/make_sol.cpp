@@ -124,11 +124,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s FILE [MiB] [nulls|undefined|keys|objects|refs|escapes|vector]\n", argv[0]);
     return 2;
   }
-  const std::size_t target = static_cast<std::size_t>((argc >= 3 ? std::strtod(argv[2], nullptr) : 16) * (1 << 20));
-  if (target < 1024) {
-    std::fprintf(stderr, "a file of at least 1 KiB (%s MiB asked for)\n", argv[2]);
+  // A fraction of a MiB too (0.03 for 30 KiB).
+  const double mib = argc >= 3 ? std::strtod(argv[2], nullptr) : 16.0;
+  if (!(mib >= 1.0 / 1024 && mib <= 1024)) {
+    std::fprintf(stderr, "a file of 1 KiB to 1 GiB (%s MiB asked for)\n", argv[2]);
     return 2;
   }
+  const auto target = static_cast<std::size_t>(mib * (1 << 20));
   if (argc == 4) {
     const std::string body = Hostile(argv[3], target);
     if (body.empty()) {

@@ -120,8 +120,9 @@ TEST(VisibleRows, AgreeWithAPlainWalkThroughExpandsAndCollapses) {
 }
 
 TEST(VisibleRows, AMillionValuesCostOnlyTheirExpandedParents) {
-  // One first-level array of a million nulls and a thousand small objects: two expanded nodes
-  // at first, however many rows.
+  // One first-level array of a million nulls and a thousand small objects: the first level opens
+  // within a thousand rows, so the nulls stay closed until expanded; then two expanded nodes,
+  // however many rows.
   std::string nulls;
   for (int i = 0; i < 1000000; ++i) nulls += a3::Null();
   std::string objects;
@@ -130,6 +131,8 @@ TEST(VisibleRows, AMillionValuesCostOnlyTheirExpandedParents) {
                                          a3::Pair("objects", a3::Array(1000, "", objects)))),
                           kTexts);
   VisibleRows rows(model);
+  EXPECT_EQ(rows.Count(), 1u + 2 + 1000);
+  ASSERT_TRUE(rows.Expand(rows.NodeAt(1)));
   EXPECT_EQ(rows.Count(), 1u + 2 + 1000000 + 1000);
   EXPECT_LT(rows.MemoryBytes(), 1024u);
   const Node last = rows.NodeAt(rows.Count() - 1);

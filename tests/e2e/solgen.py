@@ -16,6 +16,10 @@ def _value(value):
         return b"\x00" + struct.pack(">d", float(value))
     if value is None:
         return b"\x05"
+    if isinstance(value, dict):  # an anonymous object
+        return b"\x03" + b"".join(_utf(k) + _value(v) for k, v in value.items()) + b"\x00\x00\x09"
+    if isinstance(value, list):  # a dense array
+        return b"\x0a" + struct.pack(">I", len(value)) + b"".join(_value(v) for v in value)
     return b"\x02" + _utf(str(value))
 
 

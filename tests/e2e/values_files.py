@@ -2,6 +2,7 @@
 writes them: AMF0, AMF3 with references, traits and externalizable classes, a cut file, a hostile
 one and a file that is no cookie at all. Names are file names; each value is the file's bytes."""
 
+import json
 import struct
 
 from solgen import External, Raw, Typed, sol3_bytes, sol_bytes
@@ -20,11 +21,19 @@ def _players():
         ("deep", {"a": {"b": {"c": [anna, {"x": -1.5, "name": "anna"}]}}}), ("saved", DATE)])
 
 
+def _nested(depth):
+    value = "bottom"
+    for _ in range(depth):
+        value = [value]
+    return value
+
+
 def files():
     players = _players()
     return {
         "amf0.sol": sol_bytes("scores", [("best", 12400), ("player", "anna"), ("sound", True), ("ghost", None),
-                                         ("ratio", 0.25), ("long", "x" * 3000 + "end")]),
+                                         ("ratio", 0.25), ("long", "x" * 3000 + "end"),
+                                         ("grid", {"w": 3, "cells": [1, "two", {"deep": True}]})]),
         "amf3.sol": players,
         "flex.sol": sol3_bytes("flex", [
             ("list", External("flex.messaging.io.ArrayCollection", [1, "two", {"three": 3}])),
@@ -38,5 +47,15 @@ def files():
         # An object that holds itself, then a reference to an object never read.
         "cycle.sol": sol3_bytes("cycle", [("me", Raw(b"\x0a\x0b\x01\x05me\x0a\x00\x01")),
                                           ("bad reference", Raw(b"\x0a\x0e"))]),
+        "deep.sol": sol3_bytes("deep", [("deep", _nested(300))]),
         "not-a-cookie.sol": b"GIF89a\x01\x00\x01\x00 no shared object here",
     }
+
+
+def values_member(line):
+    """The exact text of the top-level `values` member of one JSON line. It follows the members
+    that name the file, and a string cannot hold an unescaped quote, so the first match is it."""
+    key = '"values":'
+    start = line.index(key) + len(key)
+    _, end = json.JSONDecoder().raw_decode(line, start)
+    return line[start:end]

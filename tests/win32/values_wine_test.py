@@ -10,7 +10,6 @@ was painted; xdotool clicks and types; vesk_clipboard_text.exe reads the clipboa
 Needs DISPLAY, WINEPREFIX and the rest of scripts/test-windows.sh's Wine environment."""
 
 import argparse
-import json
 import os
 import signal
 import subprocess
@@ -21,16 +20,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 from cleanup_wine_test import windows_path  # noqa: E402
 from harness import Failure, check, outcome_in_scratch  # noqa: E402
-from values_files import files  # noqa: E402
-
-
-def values_member(line):
-    """The exact text of the top-level `values` member of one JSON line. It follows the members
-    that name the file, and a string cannot hold an unescaped quote, so the first match is it."""
-    key = '"values":'
-    start = line.index(key) + len(key)
-    _, end = json.JSONDecoder().raw_decode(line, start)
-    return line[start:end]
+from values_files import files, values_member  # noqa: E402
 
 
 class Window:
