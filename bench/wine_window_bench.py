@@ -16,7 +16,7 @@ own record of the press (or key) to the end of the first paint that shows the ne
 
 For the Values tab the tree logs when its rows were set and painted, and the memory the shown
 file holds (the file's bytes and the reader's index, and the expanded rows) besides the process's
-private bytes at the press and after the paint. The cookies are made by vesk_make_sol (a Linux
+working set at the press and after the paint, which also holds Text1's copy of the file. The cookies are made by vesk_make_sol (a Linux
 build's bench/vesk_make_sol): nested typed objects as a player writes them.
 
 Each case starts the program afresh over a store that holds only that case's cookies (the
@@ -214,7 +214,7 @@ class Bench:
     def values_case(self, folder, size):
         """Ctrl+Tab to the Values tab, then a click on the cookie: seconds from the press to the
         painted tree, from a Ctrl+A sent right after the press to the title with its count, the
-        bytes held for the tree, and the growth of the private bytes."""
+        bytes held for the tree, and the growth of the working set (the text shown in Text1 too)."""
         self.use_store(folder)
         started, process = self.start()
         deadline = started + self.timeout
@@ -252,7 +252,8 @@ class Bench:
                     "ctrl_a": (title[0] - keyed) if title else None,
                     "ctrl_a_first": bool(title) and title[0] < painted[0],
                     "held": sum(int(v) for v in held[2].split()) / size if held else None,
-                    "private": (int(after[2].split()[0]) - int(before[2].split()[0])) / size if before and after else None,
+                    # Wine gives no private bytes (0); the working set is what the process holds.
+                    "working": (int(after[2].split()[1]) - int(before[2].split()[1])) / size if before and after else None,
                     "rows": int(painted[2])}
         finally:
             self.stop(process)
@@ -422,7 +423,7 @@ def main():
                                spread([f.get("painted") for f in figures]),
                                spread([f.get("ctrl_a") for f in figures]),
                                "%d of %d" % (sum(1 for f in figures if f.get("ctrl_a_first")), len(figures)),
-                               ratio("held"), ratio("private")))
+                               ratio("held"), ratio("working")))
             print("| %s | %s | %s | %s | %s | %s |" % value_rows[-1], file=sys.stderr, flush=True)
         for size in (int(s) for s in args.sizes.split(",") if s):
             for kind in (k for k in args.kinds.split(",") if k):
@@ -468,7 +469,7 @@ def main():
         print()
     if value_rows:
         print("| cookie clicked, Values tab open | press to painted tree | Ctrl+A after the press to title "
-              "| Ctrl+A answered before the tree | held for the tree / file | private bytes growth / file |")
+              "| Ctrl+A answered before the tree | held for the tree / file | working set growth / file (Text1's too) |")
         print("|---|---|---|---|---|---|")
         for row in value_rows:
             print("| %s | %s | %s | %s | %s | %s |" % row)
