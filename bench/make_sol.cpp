@@ -2,7 +2,7 @@
 // as a player writes them: repeated keys and texts by string reference, class traits by traits
 // reference. Each pair is a PlayerVO with a name, a score, a history, a date and options nested
 // four levels deep. With a KIND, a hostile file of that size instead (see Hostile below).
-//   vesk_make_sol FILE [MiB] [KIND]
+//   vesk_make_sol FILE [MiB, fractions too] [KIND]
 
 #include <cstdio>
 #include <cstdlib>
@@ -124,7 +124,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s FILE [MiB] [nulls|undefined|keys|objects|refs|escapes|vector]\n", argv[0]);
     return 2;
   }
-  std::size_t target = (argc >= 3 ? std::strtoul(argv[2], nullptr, 10) : 16) << 20;
+  // A fraction of a MiB too (0.03 for 30 KiB).
+  const double mib = argc >= 3 ? std::strtod(argv[2], nullptr) : 16.0;
+  if (!(mib >= 1.0 / 1024 && mib <= 1024)) {
+    std::fprintf(stderr, "a file of 1 KiB to 1 GiB (%s MiB asked for)\n", argv[2]);
+    return 2;
+  }
+  const auto target = static_cast<std::size_t>(mib * (1 << 20));
   if (argc == 4) {
     const std::string body = Hostile(argv[3], target);
     if (body.empty()) {

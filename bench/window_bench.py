@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Not a test: how fast the real Linux program answers on a real X server (its own Xvfb).
 
-  bench/window_bench.py --program build/default/vesk [--repeat 5] [--only text|list|start]
+  bench/window_bench.py --program build/default/vesk [--repeat 5] [--only text|list|values|start]
   bench/window_bench.py --program build/default/vesk --only start --tree TREE [--cold]
 
 Each cookie kind and size gets a session of its own: the program is started over a store that
@@ -14,6 +14,13 @@ the repeats. "Ctrl+A" is from the key reaching the list to the list's next paint
 the text is shown, so a view that keeps the program busy shows up there.
 For the lists the time is from starting the program to the first paint of the full list, and
 Ctrl+A as above; the tree of cookie files is made once per size.
+For the Values tab, cookies of nested AMF3 values of each size (bench/vesk_make_sol, found beside
+the program): the tab is opened with Ctrl+Tab, then the time is from the press on the cookie to
+the first paint of the tree that shows its rows. "Ctrl+A while decoding" is pressed right after
+the click, before the tree is there: from the key to the list's next paint. Memory: what the
+values hold (ValuesModel::MemoryBytes, logged with the paint), and the growth of the process's
+resident memory from before the first click to the painted tree, less the growth of a session
+that shows the same cookie on the Text tab only (so the text view's share is not counted).
 "start" times the window's start over a big tree (--tree, taken as the store) against the scan
 alone: from starting the program to the first paint of the full list, minus the same over an
 empty store, beside vesk_scan_bench over the same tree, taking turns run by run; with --cold the
@@ -112,7 +119,7 @@ class Session:
                     if fields[0] == "geometry":
                         self.geometry = [int(v) for v in fields[2:4] + fields[6:8]]
                         continue
-                    record = (fields[0], int(fields[1]) / 1e6, int(fields[2]))
+                    record = (fields[0], int(fields[1]) / 1e6, *[int(v) for v in fields[2:]])
                     if accept(record):
                         return record
             if time.monotonic() > deadline or self.process.poll() is not None:
@@ -203,6 +210,97 @@ def bench_text(display, program, repeat, timeout, sizes):
                     session.close()
             rows.append((kind, label, spread(shown) + note, spread(answers)))
             print("  %s, %s: %s; Ctrl+A %s" % rows[-1], file=sys.stderr)
+    return rows
+
+
+# Sizes in MiB for vesk_make_sol; the "1 MiB" file stays just below it.
+VALUE_SIZES = [("30 KB", 0.03), ("100 KB", 0.1), ("1 MiB", 0.99), ("16 MiB", 16)]
+
+
+def resident_kib(pid):
+    with open("/proc/%d/status" % pid) as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def values_session(display, program, appdata, work, size, repeat, timeout, tab):
+    """Clicks the cookie `repeat` times (a rescan between) with the Values tab open, or with the
+    Text tab when `tab` is False. Returns the times to the painted tree, the Ctrl+A times during
+    and after decoding, the bytes the values held and the resident memory's growth in KiB."""
+    session = Session(display, program, appdata, work)
+    shown, during, after, held, growth = [], [], [], 0, 0
+    try:
+        session.find_window()
+        session.wait(lambda r: r[0] == "list1" and r[2] == 1, 30)
+        row_x, row_y, box_x, box_y = session.geometry
+        if tab:
+            session.xdo("windowfocus", "--sync", session.window)
+            session.xdo("key", "--clearmodifiers", "ctrl+Tab")
+            session.wait(lambda r: r[0] == "values", timeout)
+        time.sleep(0.5)
+        before = resident_kib(session.process.pid)
+        for i in range(repeat):
+            press = session.click_list(row_x, row_y)
+            if not tab:
+                session.wait(lambda r: r[0] == "text1" and r[2] > 0 and r[1] > press[1], timeout)
+                growth = resident_kib(session.process.pid) - before
+                break
+            if i == 1 and size > 4 << 20:
+                # While the big file is decoded: Ctrl+A at once.
+                session.xdo("key", "--clearmodifiers", "ctrl+a")
+                trees = []  # a tree painted meanwhile is the one measured below
+
+                def tree_or_key(r):
+                    if r[0] == "values" and r[2] > 0:
+                        trees.append(r)
+                    return r[0] == "key" and r[1] > press[1]
+
+                key = session.wait(tree_or_key, timeout)
+                painted = session.wait(lambda r: (r[0] == "values" and r[2] > 0 and trees.append(r)) or
+                                       (r[0] == "list1" and r[1] >= key[1]), timeout)
+                if not trees:  # the list answered before the values were shown
+                    during.append(painted[1] - key[1])
+                tree = trees[0] if trees else None
+            else:
+                tree = None
+            tree = tree or session.wait(lambda r: r[0] == "values" and r[2] > 0 and r[1] > press[1], timeout)
+            shown.append(tree[1] - press[1])
+            if i == 0:
+                held = tree[3]
+                growth = resident_kib(session.process.pid) - before
+            after.append(session.ctrl_a(timeout))
+            session.click(box_x, box_y)  # rescan: the tree is emptied
+            session.wait(lambda r: r[0] == "values" and r[2] == 0, timeout)
+    finally:
+        session.close()
+    return shown, during, after, held, growth
+
+
+def bench_values(display, program, make_sol, repeat, timeout, sizes):
+    rows = []
+    for label, mib in sizes:
+        with tempfile.TemporaryDirectory(prefix="vesk-bench-") as work:
+            appdata = os.path.join(work, "appdata")
+            folder = os.path.join(appdata, STORE, "bench.example")
+            os.makedirs(folder)
+            cookie = os.path.join(folder, "cookie.sol")
+            subprocess.run([make_sol, cookie, str(mib)], check=True, stdout=subprocess.DEVNULL)
+            size = os.path.getsize(cookie)
+            note = ""
+            try:
+                shown, during, after, held, growth = values_session(display, program, appdata, work, size, repeat,
+                                                                    timeout, True)
+                _, _, _, _, text_growth = values_session(display, program, appdata, work, size, 1, timeout, False)
+            except TimedOut:
+                shown, during, after, held, growth, text_growth = [], [], [], 0, 0, 0
+                note = " (then no paint within %d s)" % timeout
+        mib_of = lambda kib: kib / 1024  # noqa: E731
+        rows.append(("%s (%d bytes)" % (label, size), spread(shown) + note, spread(during), spread(after),
+                     "%.1f MiB (%.2f x)" % (held / MIB, held / size),
+                     "%.1f MiB (%.2f x)" % (mib_of(growth - text_growth), (growth - text_growth) * 1024 / size)))
+        print("  %s: %s; Ctrl+A while decoding %s, after %s; held %s; resident growth %s" % rows[-1], file=sys.stderr)
     return rows
 
 
@@ -307,7 +405,8 @@ def main():
     parser.add_argument("--program", required=True)
     parser.add_argument("--repeat", type=int, default=5)
     parser.add_argument("--timeout", type=float, default=60, help="seconds to wait for one paint")
-    parser.add_argument("--only", choices=("text", "list", "start"))
+    parser.add_argument("--only", choices=("text", "list", "values", "start"))
+    parser.add_argument("--make-sol", help="vesk_make_sol (default: bench/vesk_make_sol beside the program)")
     parser.add_argument("--tree", help="for start: a big folder taken as the store")
     parser.add_argument("--cold", action="store_true", help="for start: drop the page cache before each run")
     parser.add_argument("--scan-bench", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "..",
@@ -339,14 +438,27 @@ def main():
             print("| median | %.0f ms | %.0f ms | %.0f ms | %.0f ms | %.2f (goal <= 1.1) |" % (
                 empty_ms, big_ms, window_ms, scan_ms, window_ms / scan_ms))
             return
-        if args.only != "list":
+        if args.only in (None, "values"):
+            make_sol = args.make_sol or os.path.join(os.path.dirname(program), "bench", "vesk_make_sol")
+            values_sizes = [(label, mib) for label, mib in VALUE_SIZES
+                            if labels.index(args.max_size) >= 3 or mib < 16]
+            if args.sizes:
+                values_sizes = [(label, mib) for label, mib in VALUE_SIZES if label in wanted]
+            rows = bench_values(display, program, make_sol, args.repeat, args.timeout, values_sizes)
+            print("| cookie of nested values | click to painted tree, median (min-max) | Ctrl+A while decoding "
+                  "| Ctrl+A after | held by the values | resident growth beyond the Text tab's |")
+            print("|---|---|---|---|---|---|")
+            for row in rows:
+                print("| %s | %s | %s | %s | %s | %s |" % row)
+            print()
+        if args.only in (None, "text"):
             rows = bench_text(display, program, args.repeat, args.timeout, sizes)
             print("| cookie | size | click to painted text, median (min-max) | then Ctrl+A to painted list |")
             print("|---|---|---|---|")
             for row in rows:
                 print("| %s | %s | %s | %s |" % row)
             print()
-        if args.only != "text":
+        if args.only in (None, "list"):
             rows = bench_list(display, program, max(1, min(args.repeat, 3)), args.timeout, (30000, 100000))
             print("| list | start to painted full list, median (min-max) | Ctrl+A to painted selection |")
             print("|---|---|---|")

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """Times the real Vesk.exe under Wine on an X server: from a click on a cookie to its painted
-text, and from start to a filled cookie list, with Ctrl+A and its count after each.
+text, and from start to a filled cookie list, with Ctrl+A and its count after each; with the
+Values tab open, from a click on a cookie of nested values to its painted tree, the memory held
+for it, and how soon the list answers Ctrl+A while the values are decoded.
 
 Run it on a virtual display, for example
     xvfb-run -a -s "-screen 0 1280x1024x24" bench/wine_window_bench.py build/windows/Vesk.exe
@@ -11,6 +13,11 @@ to the text view, the end of every WM_PAINT of the text view and of the list, th
 clicks and keys come from xdotool, as a user's would. A figure is the time from the program's
 own record of the press (or key) to the end of the first paint that shows the new state; the
 "wall" column counts from just before xdotool was started, so it adds xdotool's start-up.
+
+For the Values tab the tree logs when its rows were set and painted, and the memory the shown
+file holds (the file's bytes and the reader's index, and the expanded rows) besides the process's
+working set at the press and after the paint, which also holds Text1's copy of the file. The cookies are made by vesk_make_sol (a Linux
+build's bench/vesk_make_sol): nested typed objects as a player writes them.
 
 Each case starts the program afresh over a store that holds only that case's cookies (the
 store folder of the Wine prefix is pointed at a generated folder), so the first row is the
@@ -35,6 +42,7 @@ KINDS = ("nul", "words", "binary", "run")
 SIZES = (("30 KB", 30_000), ("100 KB", 100_000), ("1 MB", 1_000_000), ("16 MiB", 16 << 20), ("32 MiB", 32 << 20))
 SHOWN_AT_MOST = 16 << 20  # the window shows the start of a bigger file
 LISTS = (30_000, 100_000)
+VALUES = ("0.03", "0.1", "1", "16")  # MiB
 
 
 def cookie_bytes(kind, size):
@@ -203,6 +211,53 @@ class Bench:
         finally:
             self.stop(process)
 
+    def values_case(self, folder, size):
+        """Ctrl+Tab to the Values tab, then a click on the cookie: seconds from the press to the
+        painted tree, from a Ctrl+A sent right after the press to the title with its count, the
+        bytes held for the tree, and the growth of the working set (the text shown in Text1 too)."""
+        self.use_store(folder)
+        started, process = self.start()
+        deadline = started + self.timeout
+        try:
+            at = self.origin(deadline)
+            if at is None:
+                return None
+            self.wait_for(0, lambda e: e[1] == "list-painted" and e[2] == "1", deadline)
+            mark = len(self.events())
+            subprocess.run(["xdotool", "key", "ctrl+Tab"], check=True)
+            if self.wait_for(mark, lambda e: e[1] == "values-painted", deadline)[1] is None:
+                return None
+            mark = len(self.events())
+            subprocess.run(["xdotool", "mousemove", str(at[0]), str(at[1]), "click", "1"], check=True)
+            press_index, press = self.wait_for(mark, lambda e: e[1] == "list-press", deadline)
+            if press is None:
+                return None
+            # Right away, while the values are read: the list must answer as it does without them.
+            keyed = time.time()
+            subprocess.run(["xdotool", "key", "ctrl+a"], check=True)
+            before = self.wait_for(press_index, lambda e: e[1] == "memory", deadline)[1]
+            set_index, _ = self.wait_for(press_index, lambda e: e[1] == "values-set" and int(e[2]) > 0, deadline)
+            if set_index is None:
+                return None
+            painted_index, painted = self.wait_for(set_index, lambda e: e[1] == "values-painted" and int(e[2]) > 0,
+                                                   deadline)
+            if painted is None:
+                return None
+            held = self.wait_for(painted_index, lambda e: e[1] == "values-held", deadline)[1]
+            after = self.wait_for(painted_index, lambda e: e[1] == "memory", deadline)[1]
+            key_index = self.wait_for(press_index, lambda e: e[1] == "list-key" and e[2] == "65", deadline)[0]
+            title = None if key_index is None else self.wait_for(
+                key_index, lambda e: e[1] == "title" and e[2].endswith("[1/1]"), deadline)[1]
+            return {"painted": painted[0] - press[0],
+                    "ctrl_a": (title[0] - keyed) if title else None,
+                    "ctrl_a_first": bool(title) and title[0] < painted[0],
+                    "held": sum(int(v) for v in held[2].split()) / size if held else None,
+                    # Wine gives no private bytes (0); the working set is what the process holds.
+                    "working": (int(after[2].split()[1]) - int(before[2].split()[1])) / size if before and after else None,
+                    "rows": int(painted[2])}
+        finally:
+            self.stop(process)
+
     def start_case(self, folder, count):
         """Seconds from starting the program to the first paint of a list of `count` cookies."""
         self.use_store(folder)
@@ -258,6 +313,15 @@ def make_text_store(work, kind, label, size):
             with open(cookie, "wb") as out:
                 out.write(cookie_bytes(kind, size))
     return folder
+
+
+def make_values_store(work, make_sol, mib):
+    folder = os.path.join(work, "values-%s" % mib)
+    cookie = os.path.join(folder, "games.example", "game.sol")
+    if not os.path.exists(cookie):
+        os.makedirs(os.path.dirname(cookie), exist_ok=True)
+        subprocess.run([make_sol, cookie, mib], check=True, stdout=subprocess.DEVNULL)
+    return folder, os.path.getsize(cookie)
 
 
 def make_list_store(work, count):
@@ -327,6 +391,8 @@ def main():
     parser.add_argument("--kinds", default=",".join(KINDS))
     parser.add_argument("--sizes", default=",".join(str(s) for _, s in SIZES), help="bytes")
     parser.add_argument("--lists", default=",".join(str(n) for n in LISTS), help="cookie counts; empty for none")
+    parser.add_argument("--values", default=",".join(VALUES), help="MiB of nested values; empty for none")
+    parser.add_argument("--make-sol", default="build/default/bench/vesk_make_sol", help="vesk_make_sol")
     parser.add_argument("--start", metavar="TREE", help="time the start over TREE against the scan alone, only that")
     parser.add_argument("--scan-bench", default="build/windows/bench/vesk_scan_bench.exe")
     args = parser.parse_args()
@@ -342,7 +408,27 @@ def main():
         return
     labels = {size: label for label, size in SIZES}
     rows = []
+    value_rows = []
     try:
+        for mib in (m for m in args.values.split(",") if m):
+            folder, size = make_values_store(bench.work, os.path.abspath(args.make_sol), mib)
+            runs = []
+            for _ in range(args.repeat):
+                result = bench.values_case(folder, size)
+                runs.append(result)
+                if result is None:
+                    break
+            figures = [r or {} for r in runs]
+
+            def ratio(key):
+                values = [f.get(key) for f in figures]
+                return "no answer" if any(v is None for v in values) else "%.2f" % max(values)
+            value_rows.append(("%s MiB (%d bytes, %s rows)" % (mib, size, figures[0].get("rows", "?")),
+                               spread([f.get("painted") for f in figures]),
+                               spread([f.get("ctrl_a") for f in figures]),
+                               "%d of %d" % (sum(1 for f in figures if f.get("ctrl_a_first")), len(figures)),
+                               ratio("held"), ratio("working")))
+            print("| %s | %s | %s | %s | %s | %s |" % value_rows[-1], file=sys.stderr, flush=True)
         for size in (int(s) for s in args.sizes.split(",") if s):
             for kind in (k for k in args.kinds.split(",") if k):
                 folder = make_text_store(bench.work, kind, labels.get(size, str(size)), size)
@@ -384,6 +470,13 @@ def main():
         print("|---|---|---|---|---|")
         for row in rows:
             print("| %s | %s | %s | %s | %s |" % row)
+        print()
+    if value_rows:
+        print("| cookie clicked, Values tab open | press to painted tree | Ctrl+A after the press to title "
+              "| Ctrl+A answered before the tree | held for the tree / file | working set growth / file (Text1's too) |")
+        print("|---|---|---|---|---|---|")
+        for row in value_rows:
+            print("| %s | %s | %s | %s | %s | %s |" % row)
         print()
     if list_rows:
         print("| list | start to painted list | fill to painted list | Ctrl+A to title with count | Ctrl+A to painted list |")

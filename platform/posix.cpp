@@ -295,7 +295,8 @@ class PosixSystem final : public System {
       return {EINVAL};
     }
     const auto expected = static_cast<std::size_t>(st.st_size);
-    bytes.resize(std::min(maxBytes, expected > 0 ? expected : std::size_t{4096}));
+    // One byte to spare, so that the read which finds the end needs no larger buffer.
+    bytes.resize(std::min(maxBytes, expected > 0 ? expected + 1 : std::size_t{4096}));
     std::size_t have = 0;
     int error = 0;
     while (have < maxBytes) {

@@ -229,7 +229,8 @@ Result ReadRegularFile(HANDLE file, std::size_t maxBytes, Bytes& bytes) {
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {static_cast<int>(ERROR_ACCESS_DENIED)};
 
   const auto expected = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-  bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(maxBytes, expected > 0 ? expected : 4096)));
+  // One byte to spare, so that the read which finds the end needs no larger buffer.
+  bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(maxBytes, expected > 0 ? expected + 1 : 4096)));
   std::size_t have = 0;
   while (have < maxBytes) {
     if (have == bytes.size()) bytes.resize(std::min(maxBytes, bytes.size() * 2));

@@ -13,6 +13,9 @@ run_packages+=(nlohmann-json3-dev)       # the .sol reader's tests and fuzzer ch
 test_packages+=(clang libfuzzer-14-dev libclang-rt-14-dev)  # the .sol reader's fuzzer; clang only recommends its runtimes
 test_packages+=(lintian appstream dpkg-dev file)  # building and checking the packages
 test_packages+=(sleuthkit)  # mactime reads list --format bodyfile in the end-to-end test
+# The Values tree read as a screen reader reads it: a session bus, the AT-SPI registry, pyatspi
+test_packages+=(dbus-daemon at-spi2-core python3-pyatspi)
+test_packages+=(xclip)  # what the window copied, read back in the end-to-end test
 
 packages=("${run_packages[@]}")
 [ "${1:-run}" = test ] && packages+=("${test_packages[@]}")

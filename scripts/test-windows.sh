@@ -53,6 +53,13 @@ if ! timeout 600 python3 "$root/tests/win32/copy_wine_test.py" --program "$build
   echo "FAILED: vesk-cli.exe stores, copy and bodyfile" >&2
   failed=1
 fi
+echo "== Vesk.exe Values tab copies"
+# The real window on a display of its own, compared with vesk-cli.exe file by file.
+if ! timeout 600 xvfb-run -a -s "-screen 0 1280x1024x24" python3 "$root/tests/win32/values_wine_test.py" \
+    --program "$build/Vesk.exe" --cli "$build/vesk-cli.exe" --clipboard "$build/tests/win32/vesk_clipboard_text.exe"; then
+  echo "FAILED: Vesk.exe Values tab copies" >&2
+  failed=1
+fi
 wineserver -k 2>/dev/null || true
 
 [[ -f "$build/Vesk.exe" ]] || { echo "FAILED: build/windows/Vesk.exe is missing" >&2; failed=1; }

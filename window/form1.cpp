@@ -73,6 +73,8 @@ void Form1::List1_Click() {
 }
 
 void Form1::OpenFlashCookie(const std::string& cookie) {
+  // The Values tab's file is read and decoded on another thread, meanwhile the text is read here.
+  ShowValues(&cookie);
   // Each step stands alone: one that fails leaves its row or text out and the next one runs.
   if (auto text = cookies::ReadCookieTextUtf16(system_, cookie)) c_.Text1.SetText(std::move(*text));
 
@@ -95,7 +97,6 @@ void Form1::OpenFlashCookie(const std::string& cookie) {
   }
   c_.List2.AddItems(rows);
   c_.VisitHomepage.SetCaption(LangText[30] + VisitTarget);
-  ShowValues(&cookie);
 }
 
 void Form1::KillCookie_Click() {

@@ -1,5 +1,7 @@
 #include "window/values.h"
 
+#include <algorithm>
+
 #include "base/escape.h"
 
 namespace vesk::window {
@@ -29,7 +31,18 @@ bool IsContainer(lso::Kind kind) {
 }  // namespace
 
 ValuesModel::ValuesModel(lso::Tape tape, const ValuesTexts& texts)
-    : tape_(std::move(tape)), texts_(texts), headerRead_(tape_.HeaderRead()) {}
+    : tape_(std::move(tape)), texts_(texts), headerRead_(tape_.HeaderRead()) {
+  if (!headerRead_) return;
+  std::size_t shown = 0;
+  for (std::size_t row = 0, rows = tape_.ChildCount(lso::kRoot); row < rows && shown < kExpandedRows; ++row) {
+    const Node node = tape_.Child(lso::kRoot, row);
+    const std::size_t children = RowCount(node);
+    if (children == 0 || shown + children > kExpandedRows) continue;
+    shown += children;
+    expandedAtFirst_.push_back(node);
+  }
+  std::sort(expandedAtFirst_.begin(), expandedAtFirst_.end());
+}
 
 ValuesModel::ValuesModel(const ValuesTexts& texts) : texts_(texts), readable_(false), headerRead_(false) {}
 
@@ -87,6 +100,10 @@ std::size_t ValuesModel::Row(Node node) const {
   }
   const std::size_t row = tape_.Row(node);
   return tape_.Parent(node) == lso::kRoot ? FirstValueRow() + row : row;
+}
+
+bool ValuesModel::ExpandedAtFirst(Node node) const {
+  return std::binary_search(expandedAtFirst_.begin(), expandedAtFirst_.end(), node);
 }
 
 bool ValuesModel::HasChildren(Node node) const { return node == kRoot || RowCount(node) > 0; }
@@ -161,7 +178,12 @@ std::string ValuesModel::ToolTip(Node node) const {
 
 std::optional<ValuesModel::Node> ValuesModel::Target(Node node) const {
   if (KindOf(node) != RowKind::kValue || tape_.KindOf(node) != lso::Kind::Reference) return std::nullopt;
-  return tape_.Target(node);
+  // The value an externalizable wrapper stands for has no row of its own: the wrapper's is it.
+  Node target = tape_.Target(node);
+  while (target != lso::kRoot && tape_.Parent(target) != lso::kRoot &&
+         tape_.KindOf(tape_.Parent(target)) == lso::Kind::External)
+    target = tape_.Parent(target);
+  return target;
 }
 
 std::string ValuesModel::CopyLines(const std::vector<Node>& nodes) const {

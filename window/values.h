@@ -45,8 +45,12 @@ class ValuesModel {
   Node Parent(Node node) const;
   std::size_t Row(Node node) const;
   bool HasChildren(Node node) const;
-  // Rows of the first level that are expanded when the values are first shown.
-  bool ExpandedAtFirst(Node node) const { return Parent(node) == kRoot && HasChildren(node); }
+  // Rows of the first level that are expanded when the values are first shown: in file order,
+  // each whose rows still fit within kExpandedRows in all. A tree lays out every row it shows
+  // expanded (Qt keeps about 100 bytes a row), so a file of a hundred thousand records opens
+  // with them collapsed, while the rows of any cookie a player writes fit many times over.
+  static constexpr std::size_t kExpandedRows = 1000;
+  bool ExpandedAtFirst(Node node) const;
   bool IsProblem(Node node) const;
 
   // A cell's text; long strings are cut.
@@ -78,6 +82,7 @@ class ValuesModel {
   const ValuesTexts& texts_;
   bool readable_ = true;
   bool headerRead_ = true;
+  std::vector<Node> expandedAtFirst_;  // sorted
 };
 
 }  // namespace vesk::window

@@ -652,5 +652,49 @@ TEST_F(ValuesTabTest, CopiesAreTheTextAndJsonFormsOfVeskCli) {
   EXPECT_EQ(c.form.popups, std::vector<PopupMenu>{PopupMenu::Values});
 }
 
+TEST_F(ValuesTabTest, ReferencesIntoAWrapperSelectItsRowAndBigFirstLevelsOpenCollapsed) {
+  // The array an ArrayCollection wraps is written after the wrapper and can be referred to; the
+  // tree shows it as the wrapper's row.
+  const auto wrapped = Cookie(
+      "K7Q2/games.example/list.sol",
+      File(a3::Pair("list", a3::Externalizable("flex.messaging.io.ArrayCollection", a3::Array(1, "", a3::String("forest")))) +
+           a3::Pair("same", a3::ObjectRef(0x09, 1))));
+  form.Form_Load();
+  form.Tabs_Click(1);
+  Show(wrapped);
+  Settle();
+  c.Values.current = c.Values.Find({"same"});
+  form.Values_KeyDown(window::kKeyEnter, 0);
+  EXPECT_EQ(c.Values.current, c.Values.Find({"list"}));
+  EXPECT_EQ(c.Values.model->Text(*c.Values.current, window::ValuesModel::kValue), "[1]");
+
+  // The first level opens as long as its rows fit the budget; a container that would not fit
+  // stays collapsed and the ones after it still open.
+  const auto members = [](int count) {
+    std::string m;
+    for (int i = 0; i < count; ++i) m += a3::Str("k" + std::to_string(i)) + a3::Null();
+    return a3::Anonymous(m);
+  };
+  const std::size_t budget = window::ValuesModel::kExpandedRows;
+  const std::vector<std::tuple<std::string, std::string, std::vector<std::string>>> cases = {
+      {"small ones", a3::Pair("a", members(3)) + a3::Pair("n", a3::Integer(1)) + a3::Pair("e", members(0)), {"a"}},
+      {"one exactly the budget", a3::Pair("a", members(static_cast<int>(budget))), {"a"}},
+      {"one past it, then a small one",
+       a3::Pair("big", members(static_cast<int>(budget) + 1)) + a3::Pair("b", members(2)), {"b"}},
+      {"the budget shared", a3::Pair("a", members(600)) + a3::Pair("b", members(600)) + a3::Pair("c", members(400)),
+       {"a", "c"}},
+  };
+  for (const auto& [what, body, expected] : cases) {
+    const window::ValuesModel m(lso::Read(File(body)), form.More.values);
+    std::vector<std::string> opened;
+    for (std::size_t row = 0; row < m.RowCount(window::ValuesModel::kRoot); ++row) {
+      const Node node = m.Child(window::ValuesModel::kRoot, row);
+      if (m.ExpandedAtFirst(node)) opened.push_back(m.Text(node, window::ValuesModel::kName));
+      for (std::size_t inner = 0; inner < m.RowCount(node); ++inner) EXPECT_FALSE(m.ExpandedAtFirst(m.Child(node, inner)));
+    }
+    EXPECT_EQ(opened, expected) << what;
+  }
+}
+
 }  // namespace
 }  // namespace vesk::test

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """The real program under its own X server, driven with xdotool like a user would.
 
-Exit code 77 (skip) only when Xvfb or xdotool is missing outside CI; in CI that is a failure.
+Exit code 77 (skip) only when a tool (Xvfb, xdotool, xclip) is missing outside CI; in CI that is a failure.
 """
 
 import argparse
+import functools
 import os
 import select
 import shutil
@@ -17,6 +18,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from harness import Failure, check  # noqa: E402
 from solgen import write_sol  # noqa: E402
+from values_files import files, values_member  # noqa: E402
 
 SKIP = 77
 STORE = os.path.join("macromedia", "flash player", "#sharedobjects")
@@ -229,11 +231,59 @@ def big_cookies(display, program, work, title):
         session.close()
 
 
+def json_values(cli, path):
+    """The bytes of the `values` member in what `vesk-cli show --format json` writes for `path`."""
+    out = subprocess.run([cli, "show", "--format", "json", path], capture_output=True, timeout=30).stdout
+    return values_member(out.decode("utf-8")).encode("utf-8")
+
+
+def values_copy(display, program, work, title, cli):
+    """Each cookie clicked with the Values tab open, Ctrl+Shift+C in the tree: the clipboard holds
+    exactly the `values` member that vesk-cli show --format json writes for that file."""
+    appdata = os.path.join(work, "appdata")
+    store = os.path.join(appdata, STORE, "K3XQ2Z7M")
+    expected = {}
+    for name, data in files().items():
+        path = os.path.join(store, name.replace(".sol", ".example"), name)
+        os.makedirs(os.path.dirname(path))
+        with open(path, "wb") as out:
+            out.write(data)
+        expected[json_values(cli, path)] = name
+    check(len(expected) == len(files()), "two files give the same values; the test cannot tell them apart")
+    log = os.path.join(work, "paint.log")
+    session = Session(display, program, appdata, work, {"VESK_PAINT_LOG": log})
+    try:
+        geometry = wait_for("the list's geometry", lambda: [r for r in paint_log(log) if r[0] == "geometry"])[0]
+        x, y, height = int(geometry[2]), int(geometry[3]), int(geometry[4])
+        tabs_x, tabs_y = int(geometry[9]), int(geometry[10])
+        session.keys("ctrl+Tab")
+        wait_for("the Values tab", lambda: [r for r in paint_log(log) if r[0] == "values"])
+        copied, clipboard = [], b""
+        for row in range(len(expected)):
+            seen = len(paint_log(log))
+            session.xdo("mousemove", "--window", session.window, str(x), str(y + row * height), "click", "1")
+            wait_for("the tree of row %d" % row,
+                     lambda: [r for r in paint_log(log)[seen:] if r[0] == "values" and int(r[2]) > 0])
+            session.xdo("mousemove", "--window", session.window, str(tabs_x), str(tabs_y), "click", "1")
+            session.keys("ctrl+shift+c")
+            before = clipboard
+            clipboard = wait_for("the copy of row %d" % row, lambda: (lambda c: c if c and c != before else b"")(
+                subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=session.env, capture_output=True,
+                               timeout=10).stdout))
+            copied.append(clipboard)
+        for data in copied:
+            check(data in expected, "the window copied %r, which vesk-cli writes for no file" % data[:300])
+        missing = sorted(name for data, name in expected.items() if data not in copied)
+        check(not missing, "no row copied the values of %s" % ", ".join(missing))
+    finally:
+        session.close()
+
+
 def too_slow(*_):
     raise Failure("the test took over 50 s")
 
 
-CASES = {"delete-all": delete_all, "german": german_start, "big-cookies": big_cookies}
+CASES = {"delete-all": delete_all, "german": german_start, "big-cookies": big_cookies, "values": values_copy}
 
 
 def main():
@@ -241,13 +291,24 @@ def main():
     parser.add_argument("--program", required=True)
     parser.add_argument("--title", required=True, help="the title text the build should show")
     parser.add_argument("--case", choices=sorted(CASES), required=True)
+    parser.add_argument("--cli", help="vesk-cli, for the cases that compare with it")
     args = parser.parse_args()
 
-    missing = [tool for tool in ("Xvfb", "xdotool") if shutil.which(tool) is None]
+    case = CASES[args.case]
+    tools = ["Xvfb", "xdotool"]
+    if args.case == "values":
+        case = functools.partial(case, cli=os.path.abspath(args.cli))
+        tools.append("xclip")
+    missing = [tool for tool in tools if shutil.which(tool) is None]
     if missing:
         print("missing: " + ", ".join(missing))
         return 1 if os.environ.get("CI") == "true" else SKIP
 
+    return run_on_display(case, args.program, args.title)
+
+
+def run_on_display(case, program, *args):
+    """Runs case(display, program, work folder, *args) on an Xvfb of its own; the exit code."""
     # Whatever hangs, the test ends well inside ctest's timeout.
     signal.signal(signal.SIGALRM, too_slow)
     signal.alarm(50)
@@ -255,7 +316,7 @@ def main():
         os.chmod(work, 0o700)
         display = Display()
         try:
-            CASES[args.case](display, os.path.abspath(args.program), work, args.title)
+            case(display, os.path.abspath(program), work, *args)
         except Failure as failure:
             print("FAIL: %s" % failure)
             return 1

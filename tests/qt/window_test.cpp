@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <fstream>
@@ -240,7 +242,14 @@ void WindowTest::resizePlacesControlsInPixels() {
   w.resize(600, 400);
   QTRY_COMPARE(w.size(), QSize(600, 400));
   QCOMPARE(w.List1Widget().geometry(), QRect(0, 0, 600, 200));
-  QCOMPARE(w.Text1Widget().geometry(), QRect(0, 200, 300, 200));
+  // Text1's place is the tabs'; the text view fills their page below the tab row.
+  QCOMPARE(w.TabsWidget().geometry(), QRect(0, 200, 300, 200));
+  const QRect text(w.Text1Widget().mapTo(&w, QPoint(0, 0)), w.Text1Widget().size());
+  QCOMPARE(text.bottomRight(), QPoint(299, 399));
+  QVERIFY2(text.top() > 200 && text.top() < 250, qPrintable(QString::number(text.top())));
+  w.Form().Tabs_Click(1);
+  QTRY_COMPARE(w.ValuesWidget().geometry(), w.Text1Widget().geometry());
+  w.Form().Tabs_Click(0);
   QCOMPARE(w.List2Widget().geometry(), QRect(300, 200, 300, 100));
   QCOMPARE(w.Check1Widget().pos(), QPoint(300, 302));  // 30 twips are 2 pixels
   QCOMPARE(w.Check1Widget().width(), 300);
@@ -331,9 +340,10 @@ void WindowTest::fontsAndTabOrder() {
 
   w.activateWindow();
   QVERIFY(QTest::qWaitForWindowActive(&w));
+  // The tabs, added beside the text, come last.
   const QList<QWidget*> order = {&w.Text1Widget(), &w.List2Widget(), &w.Check1Widget(),
                                  &w.Command1Widget(0), &w.Command1Widget(1), &w.Command2Widget(),
-                                 &w.List1Widget()};
+                                 w.TabsWidget().tabBar(), &w.List1Widget()};
   QCOMPARE(QApplication::focusWidget(), &w.List1Widget());
   for (QWidget* next : order) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

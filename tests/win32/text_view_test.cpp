@@ -8,28 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/win32/window_fixture.h"
 #include "window/win32/line_wrap.h"
 #include "window/win32/text_view.h"
 
 namespace vesk {
 namespace {
 
-class HeldKey {
- public:
-  explicit HeldKey(int key) : key_(key) { Set(0x80); }
-  ~HeldKey() { Set(0); }
-  HeldKey(const HeldKey&) = delete;
-  HeldKey& operator=(const HeldKey&) = delete;
-
- private:
-  void Set(BYTE state) {
-    BYTE keys[256] = {};
-    GetKeyboardState(keys);
-    keys[key_] = state;
-    SetKeyboardState(keys);
-  }
-  int key_;
-};
+using test::HeldKey;
 
 std::wstring Text(HWND hwnd) {
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');

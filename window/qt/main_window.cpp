@@ -4,15 +4,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCursor>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabBar>
+#include <QTabWidget>
 #include <algorithm>
 #include <array>
 #include <vector>
 
 #include "window/language.h"
+#include "window/qt/input.h"
 
 // The pictures are C arrays; this is the only file that includes them.
 #include "resources/flag_de.xpm"
@@ -62,7 +66,9 @@ QPushButton* PictureButton(QWidget* parent, const char* const* xpm) {
 MainWindow::MainWindow(platform::System& system, window::Shell& shell, ModalRunners runners)
     : runners_(std::move(runners)),
       list1_(new EventList(this)),
-      text1_(new CookieView(this)),
+      tabs_(new QTabWidget(this)),
+      text1_(new CookieView(tabs_)),
+      values_(new ValuesTree(tabs_)),
       list2_(new EventList(this)),
       check1_(new QCheckBox(this)),
       german_(PictureButton(this, flag_de_xpm)),
@@ -73,8 +79,11 @@ MainWindow::MainWindow(platform::System& system, window::Shell& shell, ModalRunn
       list2Menu_(new QMenu(QStringLiteral("list_2"), this)),
       killCookie_(list1Menu_->addAction(QString::fromUtf8(window::language::kDesignKillCookie))),
       visitHomepage_(list2Menu_->addAction(QString::fromUtf8(window::language::kDesignVisitHomepage))),
+      valuesMenu_(new QMenu(QStringLiteral("values"), this)),
+      copyValue_(valuesMenu_->addAction(QString())),
+      copyAllJson_(valuesMenu_->addAction(QString())),
       list1Control_(*list1_),
-      text1Control_(*text1_),
+      text1Control_(*text1_, *tabs_),
       list2Control_(*list2_),
       check1Control_(*check1_),
       germanControl_(*german_),
@@ -83,6 +92,10 @@ MainWindow::MainWindow(platform::System& system, window::Shell& shell, ModalRunn
       label1Control_(*label1_),
       killCookieItem_(*killCookie_),
       visitHomepageItem_(*visitHomepage_),
+      tabsControl_(*tabs_),
+      valuesControl_(*values_),
+      copyValueItem_(*copyValue_),
+      copyAllJsonItem_(*copyAllJson_),
       form_(std::make_unique<window::Form1>(
           window::Controls{*this, list1Control_, text1Control_, list2Control_, check1Control_,
                            germanControl_, englishControl_, exitControl_, label1Control_,
@@ -92,9 +105,15 @@ MainWindow::MainWindow(platform::System& system, window::Shell& shell, ModalRunn
   if (!runners_.box) runners_.box = RunBox;
   SetDesign();
   Wire();
+  form_->AttachValues(window::ValuesControls{tabsControl_, valuesControl_, copyValueItem_, copyAllJsonItem_,
+                                             clipboard_, *this, *this});
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  QApplication::instance()->removeEventFilter(this);
+  // Form1 first: it waits for a file still being read, whose result would be posted to us.
+  form_.reset();
+}
 
 void MainWindow::SetDesign() {
   QIcon icon;
@@ -141,6 +160,17 @@ void MainWindow::SetDesign() {
   setTabOrder(english_, exit_);
   list1_->setFocus(Qt::OtherFocusReason);
 
+  // Text1's area holds two tabs; the text is the first and is shown at start. The tabs are
+  // plain (no frame of their own), so the text view fills the area as before, less the tab row.
+  tabs_->setDocumentMode(true);
+  tabs_->addTab(text1_, QStringLiteral("Text"));
+  tabs_->addTab(values_, QStringLiteral("Values"));
+  tabs_->setCurrentIndex(0);
+  // The tabs come last in the tab order, so that the keys walk the controls as they always did.
+  setTabOrder(text1_, values_);
+  setTabOrder(values_, list2_);
+  setTabOrder(exit_, tabs_->tabBar());
+
   resize(TwipsToPixels(kInnerWidth, logicalDpiX()), TwipsToPixels(kInnerHeight, logicalDpiY()));
   if (const QScreen* where = screen()) move(where->availableGeometry().center() - rect().center());
 }
@@ -159,6 +189,48 @@ void MainWindow::Wire() {
   connect(exit_, &QPushButton::clicked, this, [&f] { f.Command2_Click(); });
   connect(killCookie_, &QAction::triggered, this, [&f] { f.KillCookie_Click(); });
   connect(visitHomepage_, &QAction::triggered, this, [&f] { f.VisitHomepage_Click(); });
+
+  connect(tabs_, &QTabWidget::currentChanged, this, [&f](int index) { f.Tabs_Click(index); });
+  values_->keyDown = [&f](int key, int shift) { f.Values_KeyDown(key, shift); };
+  values_->mouseDown = [&f](int b, int s, float x, float y) { f.Values_MouseDown(b, s, x, y); };
+  values_->doubleClick = [&f] { f.Values_DblClick(); };
+  connect(copyValue_, &QAction::triggered, this, [&f] { f.CopyValue_Click(); });
+  connect(copyAllJson_, &QAction::triggered, this, [&f] { f.CopyAllJson_Click(); });
+  QApplication::instance()->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress || !watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != this) {
+    return false;
+  }
+  const auto* key = static_cast<QKeyEvent*>(event);
+  return form_->Form_KeyPreview(VirtualKey(key->key()), ShiftState(key->modifiers()));
+}
+
+QMenu& MainWindow::PopupWidget(window::PopupMenu menu) {
+  switch (menu) {
+    case window::PopupMenu::List1: return *list1Menu_;
+    case window::PopupMenu::List2: return *list2Menu_;
+    case window::PopupMenu::Values: break;
+  }
+  return *valuesMenu_;
+}
+
+void MainWindow::Post(std::function<void()> task) {
+  QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
+void MainWindow::SetNames(const window::AccessibleNames& names) {
+  const auto set = [](QWidget& widget, const std::string& name) { widget.setAccessibleName(QString::fromUtf8(name)); };
+  set(*list1_, names.List1);
+  set(*text1_, names.Text1);
+  set(*list2_, names.List2);
+  set(*german_, names.Command1_0);
+  set(*english_, names.Command1_1);
+  set(*exit_, names.Command2);
+  set(*tabs_, names.Tabs);
+  set(*tabs_->tabBar(), names.Tabs);
+  set(*values_, names.Values);
 }
 
 void MainWindow::Load() { form_->Form_Load(); }

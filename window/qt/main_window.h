@@ -12,12 +12,14 @@
 #include "window/controls.h"
 #include "window/form1.h"
 #include "window/qt/cookie_view.h"
+#include "window/qt/values_view.h"
 #include "window/qt/widgets.h"
 
 class QAction;
 class QCheckBox;
 class QMenu;
 class QPushButton;
+class QTabWidget;
 
 namespace vesk::qt {
 
@@ -30,7 +32,10 @@ struct ModalRunners {
   std::function<QMessageBox::StandardButton(QMessageBox& box)> box;
 };
 
-class MainWindow final : public QWidget, public window::Window {
+class MainWindow final : public QWidget,
+                         public window::Window,
+                         public window::TaskQueue,
+                         public window::Accessibility {
  public:
   MainWindow(platform::System& system, window::Shell& shell, ModalRunners runners = {});
   ~MainWindow() override;
@@ -47,7 +52,10 @@ class MainWindow final : public QWidget, public window::Window {
   QPushButton& Command1Widget(int index) { return index == 0 ? *german_ : *english_; }
   QPushButton& Command2Widget() { return *exit_; }
   ClickLabel& Label1Widget() { return *label1_; }
-  QMenu& PopupWidget(window::PopupMenu menu) { return menu == window::PopupMenu::List1 ? *list1Menu_ : *list2Menu_; }
+  QMenu& PopupWidget(window::PopupMenu menu);
+  // The control the layout moves as Text1: the tabs, whose first page is the text view.
+  QTabWidget& TabsWidget() { return *tabs_; }
+  ValuesTree& ValuesWidget() { return *values_; }
 
   void SetTitle(const std::string& text) override;
   float ScaleWidth() const override;
@@ -57,8 +65,15 @@ class MainWindow final : public QWidget, public window::Window {
   void SetBusy(bool busy) override;
   void Unload() override;
 
+  // Runs `task` on the window's thread once the events before it are handled; dropped when the
+  // window is gone first. Safe to call from any thread.
+  void Post(std::function<void()> task) override;
+  void SetNames(const window::AccessibleNames& names) override;
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  // Ctrl+Tab and its kin switch tabs wherever the focus is in the window.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void SetDesign();
@@ -66,7 +81,9 @@ class MainWindow final : public QWidget, public window::Window {
 
   ModalRunners runners_;
   EventList* list1_;
+  QTabWidget* tabs_;
   CookieView* text1_;
+  ValuesTree* values_;
   EventList* list2_;
   QCheckBox* check1_;
   QPushButton* german_;
@@ -77,6 +94,9 @@ class MainWindow final : public QWidget, public window::Window {
   QMenu* list2Menu_;
   QAction* killCookie_;
   QAction* visitHomepage_;
+  QMenu* valuesMenu_;
+  QAction* copyValue_;
+  QAction* copyAllJson_;
 
   QtListBox list1Control_;
   QtTextBox text1Control_;
@@ -88,6 +108,11 @@ class MainWindow final : public QWidget, public window::Window {
   QtLabel label1Control_;
   QtMenuItem killCookieItem_;
   QtMenuItem visitHomepageItem_;
+  QtTabBar tabsControl_;
+  QtValuesView valuesControl_;
+  QtMenuItem copyValueItem_;
+  QtMenuItem copyAllJsonItem_;
+  QtClipboard clipboard_;
   std::unique_ptr<window::Form1> form_;
 };
 

@@ -32,6 +32,7 @@ void PaintProbe::InstallFromEnvironment(MainWindow& window) {
   window.List1Widget().viewport()->installEventFilter(probe);
   window.List1Widget().installEventFilter(probe);
   window.Text1Widget().viewport()->installEventFilter(probe);
+  window.ValuesWidget().viewport()->installEventFilter(probe);
 }
 
 PaintProbe::PaintProbe(MainWindow& window, std::FILE* log) : window_(window), log_(log) {}
@@ -46,6 +47,15 @@ bool PaintProbe::eventFilter(QObject* watched, QEvent* event) {
   } else if (event->type() == QEvent::KeyPress && watched == &list &&
              static_cast<QKeyEvent*>(event)->key() == Qt::Key_A) {
     Log("key", list.count());
+  } else if (event->type() == QEvent::Paint && watched == window_.ValuesWidget().viewport()) {
+    // The Values tree: its first level's rows, and what the values shown hold in memory.
+    const window::ValuesModel* values = window_.Form().ShownValues();
+    const long long rows = values ? static_cast<long long>(values->RowCount(window::ValuesModel::kRoot)) : 0;
+    const long long bytes = values ? static_cast<long long>(values->MemoryBytes()) : 0;
+    QTimer::singleShot(0, this, [this, rows, bytes] {
+      std::fprintf(log_, "values %lld %lld %lld\n", NowMicroseconds(), rows, bytes);
+      std::fflush(log_);
+    });
   } else if (event->type() == QEvent::Paint) {
     // Paint events arrive inside one repaint pass that ends by handing the pixels to the
     // display; a queued call runs after that pass, so its time is when the paint was shown.
@@ -68,13 +78,15 @@ void PaintProbe::LogGeometry() {
   if (geometryLogged_) return;
   geometryLogged_ = true;
   // Where a driver has to click: the first row of the cookie list (its centre and the row
-  // height) and the check box.
+  // height), the check box, and the middle of the tabs' area (inside the Values tree once its
+  // tab is shown).
   EventList& list = window_.List1Widget();
   const QRect row = list.visualRect(list.model()->index(0, 0));
   const QPoint rowAt = list.viewport()->mapTo(&window_, row.center());
   const QRect box = window_.Check1Widget().geometry();
-  std::fprintf(log_, "geometry row0 %d %d %d check1 %d %d\n", rowAt.x(), rowAt.y(), row.height(), box.x() + 6,
-               box.y() + box.height() / 2);
+  const QPoint tabsAt = window_.TabsWidget().geometry().center();
+  std::fprintf(log_, "geometry row0 %d %d %d check1 %d %d tabs %d %d\n", rowAt.x(), rowAt.y(), row.height(),
+               box.x() + 6, box.y() + box.height() / 2, tabsAt.x(), tabsAt.y());
   std::fflush(log_);
 }
 

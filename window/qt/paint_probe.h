@@ -2,8 +2,8 @@
 
 // Timing for the window benchmark (bench/window_bench.py). With VESK_PAINT_LOG naming a file,
 // the program logs, with the monotonic clock in microseconds, when a press or the key A reached
-// the cookie list and when a paint of the list or the text view has been handed to the display,
-// with what each held then. Without the variable nothing is installed.
+// the cookie list and when a paint of the list, the text view or the Values tree has been handed
+// to the display, with what each held then. Without the variable nothing is installed.
 
 #include <QObject>
 #include <cstdio>

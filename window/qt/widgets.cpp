@@ -232,7 +232,7 @@ void QtListBox::SetVisible(bool visible) {
 
 void QtListBox::SetToolTip(const std::string& text) { list_.setToolTip(QString::fromUtf8(text)); }
 
-QtTextBox::QtTextBox(CookieView& edit) : Placed(edit), edit_(edit) {}
+QtTextBox::QtTextBox(CookieView& edit, QWidget& placed) : Placed(placed), edit_(edit) {}
 
 void QtTextBox::SetText(const std::string& text) {
   edit_.ShowText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));

@@ -132,9 +132,10 @@ class QtListBox final : public Placed<window::ListBox> {
   bool focusBeforeHiding_ = false;
 };
 
+// The text view; `placed` is what the layout moves, the view itself or what holds it.
 class QtTextBox final : public Placed<window::TextBox> {
  public:
-  explicit QtTextBox(CookieView& edit);
+  QtTextBox(CookieView& edit, QWidget& placed);
   void SetText(const std::string& text) override;
   void SetText(platform::Utf16String&& text) override;
   // The number of characters the view holds, as the user would copy them.

@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "window/win32/last_words.h"
 #include "window/win32/text.h"
@@ -50,6 +51,32 @@ void ListBoxControl::Create(HWND parent, int id, bool multiSelect, DWORD extraSt
   const DWORD style = WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | (multiSelect ? LBS_EXTENDEDSEL : 0) | extraStyle;
   hwnd_ = CreateChild(parent, WC_LISTBOXW, style, WS_EX_CLIENTEDGE, id, left, top, width, height);
   SetWindowSubclass(hwnd_, Subclass, 0, reinterpret_cast<DWORD_PTR>(this));
+  ProvideAccessible(hwnd_, this);
+}
+
+AccessibleItem ListBoxControl::Item(long index) const {
+  AccessibleItem item;
+  item.name = ShownWide(List(static_cast<int>(index)));
+  std::replace(item.name.begin(), item.name.end(), L'\t', L' ');  // the details' gap
+  item.state = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
+  if (multiSelect_) item.state |= STATE_SYSTEM_MULTISELECTABLE | STATE_SYSTEM_EXTSELECTABLE;
+  if (Selected(static_cast<int>(index))) item.state |= STATE_SYSTEM_SELECTED;
+  if (GetFocus() == hwnd_ && FocusedItem() == index) item.state |= STATE_SYSTEM_FOCUSED;
+  return item;
+}
+
+bool ListBoxControl::ItemRect(long index, RECT& client) const {
+  return SendMessageW(hwnd_, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&client)) != LB_ERR;
+}
+
+long ListBoxControl::ItemAt(POINT client) const {
+  const LRESULT hit = SendMessageW(hwnd_, LB_ITEMFROMPOINT, 0, MAKELPARAM(client.x, client.y));
+  return HIWORD(hit) != 0 ? -1 : static_cast<long>(LOWORD(hit));
+}
+
+long ListBoxControl::FocusedItem() const {
+  if (ListCount() <= 0) return -1;
+  return static_cast<long>(SendMessageW(hwnd_, multiSelect_ ? LB_GETCARETINDEX : LB_GETCURSEL, 0, 0));
 }
 
 LRESULT CALLBACK ListBoxControl::Subclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
@@ -110,7 +137,10 @@ LRESULT ListBoxControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-      if (timingName_ != nullptr) LogTiming("%s-press", timingName_);
+      if (timingName_ != nullptr) {
+        LogTiming("%s-press", timingName_);
+        LogMemory("memory");
+      }
       mouse(onMouseDown, window::kLeftButton);
       break;
     case WM_MBUTTONDOWN:
@@ -380,6 +410,13 @@ void TextBoxControl::Create(HWND parent, int id, float left, float top, float wi
   // Like the edit control it stands for, it starts with a limit that would cut a cookie short;
   // texts of up to 16 MiB come.
   SendMessageW(hwnd_, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+  ProvideAccessible(hwnd_, this);
+}
+
+std::wstring TextBoxControl::AccessibleValue() const {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd_)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd_, text.data(), static_cast<int>(text.size()))));
+  return text;
 }
 
 void TextBoxControl::SetText(const std::string& text) {
@@ -414,6 +451,12 @@ void LabelControl::SetCaption(const std::string& text) { SetWindowTextW(hwnd_, S
 
 void PictureButtonControl::Create(HWND parent, int id, float left, float top, float width, float height) {
   hwnd_ = CreateChild(parent, WC_BUTTONW, WS_TABSTOP | BS_PUSHBUTTON | BS_BITMAP, 0, id, left, top, width, height);
+  ProvideAccessible(hwnd_, this);
+}
+
+void PictureButtonControl::SetAccessibleName(const std::wstring& name) {
+  SetWindowTextW(hwnd_, name.c_str());
+  Rename(hwnd_, name);
 }
 
 void PictureButtonControl::SetPicture(HBITMAP picture) {
@@ -437,6 +480,72 @@ std::string MenuItemControl::Caption() const {
   wchar_t text[1024] = {};
   GetMenuStringW(menu_, static_cast<UINT>(id_), text, 1024, MF_BYCOMMAND);
   return Utf8(text);
+}
+
+// ClipboardControl
+
+void ClipboardControl::SetText(const std::string& text) {
+  std::wstring wide;
+  for (const wchar_t c : ShownWide(text)) {
+    if (c == L'\n') wide += L'\r';
+    wide += c;
+  }
+  const std::size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
+  const HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (memory == nullptr) return;
+  void* target = GlobalLock(memory);
+  if (target == nullptr) {
+    GlobalFree(memory);
+    return;
+  }
+  std::memcpy(target, wide.c_str(), bytes);
+  GlobalUnlock(memory);
+  // Another program may hold the clipboard for a moment.
+  bool open = false;
+  for (int attempt = 0; attempt < 20 && !(open = OpenClipboard(owner_) != FALSE); ++attempt) Sleep(10);
+  if (!open) {
+    GlobalFree(memory);
+    return;
+  }
+  EmptyClipboard();
+  if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr) GlobalFree(memory);  // else the system owns it
+  CloseClipboard();
+}
+
+// WindowTasks
+
+void WindowTasks::Open(HWND window) {
+  std::lock_guard lock(mutex_);
+  window_ = window;
+}
+
+void WindowTasks::Close() {
+  std::deque<std::function<void()>> dropped;
+  {
+    std::lock_guard lock(mutex_);
+    window_ = nullptr;
+    dropped.swap(tasks_);
+  }
+}
+
+void WindowTasks::Post(std::function<void()> task) {
+  std::lock_guard lock(mutex_);
+  if (window_ == nullptr) return;
+  tasks_.push_back(std::move(task));
+  if (!PostMessageW(window_, kMessage, 0, 0)) tasks_.pop_back();
+}
+
+void WindowTasks::RunWaiting() {
+  while (true) {
+    std::function<void()> task;
+    {
+      std::lock_guard lock(mutex_);
+      if (tasks_.empty() || window_ == nullptr) return;
+      task = std::move(tasks_.front());
+      tasks_.pop_front();
+    }
+    task();
+  }
 }
 
 }  // namespace vesk::win32

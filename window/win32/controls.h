@@ -6,11 +6,14 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "window/controls.h"
+#include "window/win32/accessible.h"
 #include "window/win32/twips.h"
 
 namespace vesk::win32 {
@@ -39,7 +42,7 @@ HWND CreateChild(HWND parent, const wchar_t* className, DWORD style, DWORD exSty
 int ShiftState();                   // from the keyboard state
 int MouseShiftState(WPARAM wParam);  // from a mouse message's key flags
 
-class ListBoxControl final : public Placed<window::ListBox> {
+class ListBoxControl final : public Placed<window::ListBox>, public AccessibleSource {
  public:
   // Key and mouse events, delivered before the list box acts on them. x and y are twips.
   std::function<void(int keyCode, int shift)> onKeyDown;
@@ -71,6 +74,16 @@ class ListBoxControl final : public Placed<window::ListBox> {
   void DrawItem(const DRAWITEMSTRUCT& item) const;
   // Names the list in the timing log (timing_log.h); unnamed lists log nothing.
   void SetTimingName(const char* name) { timingName_ = name; }
+  void SetAccessibleName(const std::wstring& name) { Rename(hwnd_, name); }
+
+  // AccessibleSource: the rows' texts come from here, where the list box holds none.
+  long AccessibleRole() const override { return ROLE_SYSTEM_LIST; }
+  bool HasItems() const override { return true; }
+  long ItemCount() const override { return ListCount(); }
+  AccessibleItem Item(long index) const override;
+  bool ItemRect(long index, RECT& client) const override;
+  long ItemAt(POINT client) const override;
+  long FocusedItem() const override;
 
  private:
   static LRESULT CALLBACK Subclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
@@ -91,11 +104,15 @@ class ListBoxControl final : public Placed<window::ListBox> {
   const char* timingName_ = nullptr;
 };
 
-class TextBoxControl final : public Placed<window::TextBox> {
+class TextBoxControl final : public Placed<window::TextBox>, public AccessibleSource {
  public:
   void Create(HWND parent, int id, float left, float top, float width, float height);
   void SetText(const std::string& text) override;
   void SetText(platform::Utf16String&& text) override;
+  void SetAccessibleName(const std::wstring& name) { Rename(hwnd_, name); }
+
+  long AccessibleRole() const override { return ROLE_SYSTEM_TEXT; }
+  std::wstring AccessibleValue() const override;
 };
 
 class CheckBoxControl final : public Placed<window::CheckBox> {
@@ -111,11 +128,15 @@ class LabelControl final : public Placed<window::Label> {
   void SetCaption(const std::string& text) override;
 };
 
-// A push button that shows a picture instead of a caption.
-class PictureButtonControl final : public Placed<window::Control> {
+// A push button that shows a picture instead of a caption. Its name for screen readers is kept
+// as its window text too, which the picture hides.
+class PictureButtonControl final : public Placed<window::Control>, public AccessibleSource {
  public:
   void Create(HWND parent, int id, float left, float top, float width, float height);
   void SetPicture(HBITMAP picture);
+  void SetAccessibleName(const std::wstring& name);
+
+  long AccessibleRole() const override { return ROLE_SYSTEM_PUSHBUTTON; }
 };
 
 // The single item of a popup menu.
@@ -129,6 +150,33 @@ class MenuItemControl final : public window::MenuItem {
  private:
   HMENU menu_ = nullptr;
   int id_ = 0;
+};
+
+// Text put on the clipboard as Unicode text, lines ended with CR LF as Windows programs expect.
+class ClipboardControl final : public window::Clipboard {
+ public:
+  void Create(HWND owner) { owner_ = owner; }
+  void SetText(const std::string& text) override;
+
+ private:
+  HWND owner_ = nullptr;
+};
+
+// Tasks for the window's thread, posted from any thread: each one a private message to the
+// window, run in order by RunWaiting when it arrives. Once the window is closed they are dropped.
+class WindowTasks final : public window::TaskQueue {
+ public:
+  static constexpr UINT kMessage = WM_APP + 1;
+  void Open(HWND window);
+  void Close();
+  void Post(std::function<void()> task) override;
+  // On the window's thread, for kMessage.
+  void RunWaiting();
+
+ private:
+  std::mutex mutex_;
+  HWND window_ = nullptr;
+  std::deque<std::function<void()>> tasks_;
 };
 
 }  // namespace vesk::win32

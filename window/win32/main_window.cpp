@@ -82,6 +82,7 @@ MainWindow::~MainWindow() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
   if (list1Menu_ != nullptr) DestroyMenu(list1Menu_);
   if (list2Menu_ != nullptr) DestroyMenu(list2Menu_);
+  if (valuesMenu_ != nullptr) DestroyMenu(valuesMenu_);
   DeleteFont(dialogFont_);
   DeleteFont(text1Font_);
   DeleteFont(check1Font_);
@@ -119,10 +120,18 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
   CreateControls();
   ApplyDpi();
 
+  // The layout moves the tab area as Text1; the text view lies inside it.
   form_ = std::make_unique<window::Form1>(
-      window::Controls{*this, list1_, text1_, list2_, check1_, german_, english_, exit_, label1_, killCookie_,
+      window::Controls{*this, list1_, tabs_, list2_, check1_, german_, english_, exit_, label1_, killCookie_,
                        visitHomepage_},
       system_, shell_);
+  clipboard_.Create(hwnd_);
+  tasks_.Open(hwnd_);
+  form_->AttachValues(window::ValuesControls{tabs_, values_, copyValue_, copyAllJson_, clipboard_, tasks_, *this});
+  tabs_.onSelect = [this](int index) { form_->Tabs_Click(index); };
+  values_.onKeyDown = [this](int key, int shift) { form_->Values_KeyDown(key, shift); };
+  values_.onDblClick = [this] { form_->Values_DblClick(); };
+  values_.onMouseDown = [this](int button, int shift, float x, float y) { form_->Values_MouseDown(button, shift, x, y); };
   list1_.onKeyDown = [this](int key, int shift) { form_->List1_KeyDown(key, shift); };
   list1_.onMouseDown = [this](int button, int shift, float x, float y) { form_->List1_MouseDown(button, shift, x, y); };
   list1_.onMouseUp = [this](int button, int shift, float x, float y) { form_->List1_MouseUp(button, shift, x, y); };
@@ -138,6 +147,9 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
     ClientToScreen(list1_.Hwnd(), &origin);
     LogTiming("list1-origin %ld %ld %d", origin.x, origin.y,
               static_cast<int>(SendMessageW(list1_.Hwnd(), LB_GETITEMHEIGHT, 0, 0)));
+    origin = POINT{0, 0};
+    ClientToScreen(values_.Hwnd(), &origin);  // the page is placed while hidden
+    LogTiming("values-origin %ld %ld", origin.x, origin.y);
   }
   return true;
 }
@@ -148,6 +160,9 @@ void MainWindow::CreateControls() {
   list1_.Create(hwnd_, kList1Id, true, LBS_NODATA | LBS_OWNERDRAWFIXED, 135, 180, 3525, 1230);
   list1_.SetTimingName("list");
   text1_.Create(hwnd_, kText1Id, 135, 1890, 3525, 1230);
+  // The Values tab's tree, then the tabs below both pages (tab_area.h).
+  values_.Create(hwnd_, kValuesId);
+  tabs_.Create(hwnd_, kTabsId, 135, 1890, 3525, 1230, text1_, values_.Hwnd());
   // Tab stops, so that the TAB inside a detail row shows as a gap.
   list2_.Create(hwnd_, kList2Id, false, LBS_USETABSTOPS, 3825, 1890, 1185, 255);
   check1_.Create(hwnd_, kCheck1Id, 3780, 2520, 2985, 240);
@@ -160,6 +175,9 @@ void MainWindow::CreateControls() {
   list2Menu_ = CreatePopupMenu();
   killCookie_.Create(list1Menu_, kKillCookieId, window::language::kDesignKillCookie);
   visitHomepage_.Create(list2Menu_, kVisitHomepageId, window::language::kDesignVisitHomepage);
+  valuesMenu_ = CreatePopupMenu();
+  copyValue_.Create(valuesMenu_, kCopyValueId, "");
+  copyAllJson_.Create(valuesMenu_, kCopyAllJsonId, "");
 }
 
 void MainWindow::ApplyDpi() {
@@ -169,9 +187,12 @@ void MainWindow::ApplyDpi() {
   dialogFont_ = CreateDialogFont(dpi);
   text1Font_ = CreatePointFont(L"Courier New", FIXED_PITCH | FF_MODERN, 12, dpi);
   check1Font_ = CreatePointFont(L"Arial", VARIABLE_PITCH | FF_SWISS, 9, dpi);
-  for (HWND control : {list1_.Hwnd(), list2_.Hwnd(), label1_.Hwnd()}) {
+  for (HWND control : {list1_.Hwnd(), list2_.Hwnd(), label1_.Hwnd(), tabs_.Hwnd()}) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(dialogFont_), TRUE);
   }
+  // The tree takes the system's font and colours, not Text1's.
+  values_.SetFont(dialogFont_, dpi);
+  tabs_.PlacePages();
   SendMessageW(text1_.Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(text1Font_), TRUE);
   SendMessageW(check1_.Hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(check1Font_), TRUE);
   for (HFONT& font : oldFonts) DeleteFont(font);
@@ -212,12 +233,26 @@ void MainWindow::PlaceInitially() {
 int MainWindow::Run(HWND window) {
   MSG message;
   while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-    // Tab and Shift+Tab move through the controls as in a dialog.
-    if (IsWindow(window) && IsDialogMessageW(window, &message)) continue;
+    auto* self = IsWindow(window) ? reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA)) : nullptr;
+    if (self != nullptr && self->PreTranslate(message)) continue;
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
   return static_cast<int>(message.wParam);
+}
+
+bool MainWindow::PreTranslate(MSG& message) {
+  if (hwnd_ == nullptr) return false;
+  // Keys that switch tabs wherever the focus is, before the control with the focus sees them.
+  if (message.message == WM_KEYDOWN && form_ && (message.hwnd == hwnd_ || IsChild(hwnd_, message.hwnd))) {
+    try {
+      if (form_->Form_KeyPreview(static_cast<int>(message.wParam), ShiftState())) return true;
+    } catch (...) {
+      EndAfterException();
+    }
+  }
+  // Tab and Shift+Tab move through the controls as in a dialog.
+  return IsDialogMessageW(hwnd_, &message) != FALSE;
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -241,6 +276,11 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_NOTIFY:
+      return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+    case WindowTasks::kMessage:
+      tasks_.RunWaiting();
       return 0;
     case WM_DRAWITEM:
       if (wParam == kList1Id) {
@@ -299,6 +339,7 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_DESTROY:
+      tasks_.Close();  // what the reader still sends is for a window that is gone
       if (quitOnClose_) PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY:
@@ -336,6 +377,13 @@ void MainWindow::OnCommand(int id, int code) {
   }
 }
 
+LRESULT MainWindow::OnNotify(const NMHDR& header) {
+  LRESULT result = 0;
+  if (header.hwndFrom == values_.Hwnd() && values_.OnNotify(header, result)) return result;
+  if (header.hwndFrom == tabs_.Hwnd() && header.code == TCN_SELCHANGE && form_) form_->Tabs_Click(tabs_.Current());
+  return 0;
+}
+
 void MainWindow::SetTitle(const std::string& text) {
   SetWindowTextW(hwnd_, ShownWide(text).c_str());
   LogTiming("title %s", text.c_str());
@@ -360,6 +408,17 @@ void MainWindow::Popup(window::PopupMenu menu) {
   const UINT chosen = runners_.menu(hwnd_, PopupHandle(menu), at);
   if (chosen == static_cast<UINT>(kKillCookieId)) form_->KillCookie_Click();
   if (chosen == static_cast<UINT>(kVisitHomepageId)) form_->VisitHomepage_Click();
+  if (chosen == static_cast<UINT>(kCopyValueId)) form_->CopyValue_Click();
+  if (chosen == static_cast<UINT>(kCopyAllJsonId)) form_->CopyAllJson_Click();
+}
+
+HMENU MainWindow::PopupHandle(window::PopupMenu menu) const {
+  switch (menu) {
+    case window::PopupMenu::List1: return list1Menu_;
+    case window::PopupMenu::List2: return list2Menu_;
+    case window::PopupMenu::Values: return valuesMenu_;
+  }
+  return nullptr;
 }
 
 int MainWindow::MsgBox(const std::string& text, int flags, const std::string& title) {
@@ -374,6 +433,17 @@ void MainWindow::SetBusy(bool busy) {
   }
   // The next mouse move lets the window under the pointer choose its own cursor again.
   SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+}
+
+void MainWindow::SetNames(const window::AccessibleNames& names) {
+  list1_.SetAccessibleName(ShownWide(names.List1));
+  text1_.SetAccessibleName(ShownWide(names.Text1));
+  list2_.SetAccessibleName(ShownWide(names.List2));
+  german_.SetAccessibleName(ShownWide(names.Command1_0));
+  english_.SetAccessibleName(ShownWide(names.Command1_1));
+  exit_.SetAccessibleName(ShownWide(names.Command2));
+  tabs_.SetAccessibleName(ShownWide(names.Tabs));
+  values_.SetAccessibleName(ShownWide(names.Values));
 }
 
 void MainWindow::Unload() {

@@ -13,6 +13,8 @@
 #include "window/controls.h"
 #include "window/form1.h"
 #include "window/win32/controls.h"
+#include "window/win32/tab_area.h"
+#include "window/win32/values_view.h"
 
 namespace vesk::win32 {
 
@@ -43,9 +45,13 @@ enum ControlId : int {
   kLabel1Id,
   kKillCookieId,
   kVisitHomepageId,
+  kTabsId,
+  kValuesId,
+  kCopyValueId,
+  kCopyAllJsonId,
 };
 
-class MainWindow final : public window::Window {
+class MainWindow final : public window::Window, public window::Accessibility {
  public:
   MainWindow(platform::System& system, window::Shell& shell, ModalRunners runners = {});
   ~MainWindow() override;
@@ -61,6 +67,9 @@ class MainWindow final : public window::Window {
 
   // Runs the message loop until the window ends; returns the exit code.
   static int Run(HWND window);
+  // What the loop does with a message before it is dispatched: the keys the whole window
+  // answers, and a dialog's keys. True when the message was used up.
+  bool PreTranslate(MSG& message);
 
   HWND Hwnd() const { return hwnd_; }
   window::Form1& Form() { return *form_; }
@@ -73,7 +82,11 @@ class MainWindow final : public window::Window {
   LabelControl& Label1() { return label1_; }
   MenuItemControl& KillCookie() { return killCookie_; }
   MenuItemControl& VisitHomepage() { return visitHomepage_; }
-  HMENU PopupHandle(window::PopupMenu menu) const { return menu == window::PopupMenu::List1 ? list1Menu_ : list2Menu_; }
+  TabAreaControl& Tabs() { return tabs_; }
+  ValuesListControl& Values() { return values_; }
+  MenuItemControl& CopyValue() { return copyValue_; }
+  MenuItemControl& CopyAllJson() { return copyAllJson_; }
+  HMENU PopupHandle(window::PopupMenu menu) const;
 
   void SetTitle(const std::string& text) override;
   float ScaleWidth() const override;
@@ -83,12 +96,16 @@ class MainWindow final : public window::Window {
   void SetBusy(bool busy) override;
   void Unload() override;
 
+  // window::Accessibility
+  void SetNames(const window::AccessibleNames& names) override;
+
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void CreateControls();
   void ApplyDpi();  // fonts and pictures for the window's current DPI
   void OnCommand(int id, int code);
+  LRESULT OnNotify(const NMHDR& header);
   void PlaceInitially();
 
   platform::System& system_;
@@ -113,6 +130,14 @@ class MainWindow final : public window::Window {
   HMENU list2Menu_ = nullptr;
   MenuItemControl killCookie_;
   MenuItemControl visitHomepage_;
+  // Beside the specified window: the Values tab and what it needs.
+  ValuesListControl values_;
+  TabAreaControl tabs_;
+  HMENU valuesMenu_ = nullptr;
+  MenuItemControl copyValue_;
+  MenuItemControl copyAllJson_;
+  ClipboardControl clipboard_;
+  WindowTasks tasks_;  // outlives form_, whose reader posts to it
 
   HFONT dialogFont_ = nullptr;
   HFONT text1Font_ = nullptr;

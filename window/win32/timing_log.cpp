@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <psapi.h>
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -39,6 +41,15 @@ void LogTiming(const char* format, ...) {
   va_end(arguments);
   std::fputc('\n', log);
   std::fflush(log);
+}
+
+void LogMemory(const char* event) {
+  if (!TimingLogOn()) return;
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof memory;
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+  LogTiming("%s %zu %zu", event, static_cast<std::size_t>(memory.PrivateUsage),
+            static_cast<std::size_t>(memory.WorkingSetSize));
 }
 
 }  // namespace vesk::win32

@@ -10,5 +10,7 @@ namespace vesk::win32 {
 bool TimingLogOn();
 // `event` is a short word, optionally followed by numbers.
 void LogTiming(const char* format, ...);
+// "<event> <private bytes> <working set bytes>" of this process.
+void LogMemory(const char* event);
 
 }  // namespace vesk::win32
