@@ -265,11 +265,19 @@ def values_copy(display, program, work, title, cli):
             wait_for("the tree of row %d" % row,
                      lambda: [r for r in paint_log(log)[seen:] if r[0] == "values" and int(r[2]) > 0])
             session.xdo("mousemove", "--window", session.window, str(tabs_x), str(tabs_y), "click", "1")
-            session.keys("ctrl+shift+c")
-            before = clipboard
-            clipboard = wait_for("the copy of row %d" % row, lambda: (lambda c: c if c and c != before else b"")(
-                subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=session.env, capture_output=True,
-                               timeout=10).stdout))
+            before, tries = clipboard, []
+
+            def copy():
+                # The click emptied the tree until the new values are in, and a copy meanwhile
+                # copies nothing: the keys are pressed again now and then.
+                if len(tries) % 10 == 0:
+                    session.keys("ctrl+shift+c")
+                tries.append(1)
+                now = subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=session.env,
+                                     capture_output=True, timeout=10).stdout
+                return now if now and now != before else b""
+
+            clipboard = wait_for("the copy of row %d" % row, copy)
             copied.append(clipboard)
         for data in copied:
             check(data in expected, "the window copied %r, which vesk-cli writes for no file" % data[:300])

@@ -1,5 +1,6 @@
 #include "window/qt/cookie_view.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -15,8 +16,10 @@
 #include <QTextDocumentWriter>
 #include <QTextLayout>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
+#include "window/qt/cookie_view_accessible.h"
 #include "window/qt/line_starts.h"
 
 namespace vesk::qt {
@@ -100,6 +103,7 @@ CookieView::CookieView(QWidget* parent) : QAbstractScrollArea(parent) {
   viewport()->setBackgroundRole(QPalette::Base);
   viewport()->setAutoFillBackground(false);
   Relayout();
+  InstallCookieViewAccessibility();
 }
 
 CookieView::~CookieView() = default;
@@ -115,6 +119,7 @@ void CookieView::ShowText(const QString& text) {
   mergeable_ = false;
   ForgetFrom(0);
   viewport()->update();
+  TellCaret();
 }
 
 void CookieView::ShowText(platform::Utf16String&& text) {
@@ -385,6 +390,7 @@ void CookieView::SetSelection(qsizetype anchor, qsizetype caret, bool showCaret)
   anchor_ = std::clamp<qsizetype>(anchor, 0, text_.size());
   caret_ = std::clamp<qsizetype>(caret, 0, text_.size());
   mergeable_ = false;
+  TellCaret();
   if (showCaret) {
     ShowCaret();
   } else {
@@ -411,12 +417,25 @@ void CookieView::Replace(qsizetype from, qsizetype to, const QString& with, bool
     edits_.push_back({from, text_.mid(from, to - from), with, anchor_, caret_});
   }
   done_ = edits_.size();
+  const QString removed = QAccessible::isActive() ? text_.mid(from, to - from) : QString();
   text_.replace(from, to - from, with);
   ForgetFrom(from);
   anchor_ = caret_ = from + with.size();
   column_ = -1;
+  if (QAccessible::isActive()) {
+    QAccessibleTextUpdateEvent event(this, static_cast<int>(std::min<qsizetype>(from, INT_MAX)), removed, with);
+    QAccessible::updateAccessibility(&event);
+  }
   ShowCaret();
+  TellCaret();
   mergeable_ = mergeTyping;
+}
+
+void CookieView::TellCaret() {
+  // A screen reader follows the caret and reads the line it lands on.
+  if (!QAccessible::isActive()) return;
+  QAccessibleTextCursorEvent event(this, static_cast<int>(std::min<qsizetype>(caret_, INT_MAX)));
+  QAccessible::updateAccessibility(&event);
 }
 
 void CookieView::ReplaceSelection(const QString& with, bool typing) {

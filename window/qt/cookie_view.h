@@ -81,6 +81,8 @@ class CookieView final : public QAbstractScrollArea {
   void timerEvent(QTimerEvent* event) override;
 
  private:
+  friend class CookieViewAccessible;  // reads lines and places as the view finds them
+
   // Lines.
   void Relayout();
   void Need(qsizetype position, qsizetype lineCount);
@@ -94,6 +96,7 @@ class CookieView final : public QAbstractScrollArea {
   QPointF CaretPoint(qsizetype position);
   void ScrollTo(qsizetype topLine);
   void ShowCaret();
+  void TellCaret();
 
   // Editing.
   void Replace(qsizetype from, qsizetype to, const QString& with, bool mergeTyping);
