@@ -130,7 +130,7 @@ class MainWindow final : public window::Window, public window::Accessibility {
   HMENU list2Menu_ = nullptr;
   MenuItemControl killCookie_;
   MenuItemControl visitHomepage_;
-  // Beside the specified window: the Values tab and what it needs.
+  // Beyond the original controls: the Values tab and what it needs.
   ValuesListControl values_;
   TabAreaControl tabs_;
   HMENU valuesMenu_ = nullptr;
