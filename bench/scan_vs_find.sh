@@ -36,6 +36,7 @@ fi
 column() {  # index of a column by its name, or nothing
   local i
   for i in "${!names[@]}"; do [ "${names[$i]}" = "$1" ] && echo "$i"; done
+  return 0  # the last name's test failing must not stop the script (set -e)
 }
 
 out=$(mktemp -d)

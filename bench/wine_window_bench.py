@@ -271,11 +271,15 @@ class Bench:
 
     def scan_case(self, scan_bench, folder):
         """Seconds of one vesk_scan_bench.exe over `folder`, and the cookies it found."""
-        started = time.time()
-        done = subprocess.run(["wine", scan_bench, "Z:" + folder.replace("/", "\\"), "1"], env=self.env,
-                              capture_output=True, check=True, timeout=self.timeout)
-        took = time.time() - started
-        return took, int(done.stderr.split(b" cookies")[0].split()[-1])
+        # Its output goes to a file, not a pipe: the Wine processes that the first program starts
+        # (services, devices) stay with the kept wineserver and hold a pipe open.
+        with open(os.path.join(self.work, "scan.err"), "w+b") as err:
+            started = time.time()
+            subprocess.run(["wine", scan_bench, "Z:" + folder.replace("/", "\\"), "1"], env=self.env,
+                           stdout=subprocess.DEVNULL, stderr=err, check=True, timeout=self.timeout)
+            took = time.time() - started
+            err.seek(0)
+            return took, int(err.read().split(b" cookies")[0].split()[-1])
 
     def list_case(self, folder, count):
         self.use_store(folder)
