@@ -339,6 +339,17 @@ def make_list_store(work, count):
     return folder
 
 
+def repeated(case, repeat):
+    """The figures of up to `repeat` runs of `case`; one that did not answer in time ends them, as {}."""
+    figures = []
+    for _ in range(repeat):
+        result = case()
+        figures.append(result or {})
+        if result is None:
+            break
+    return figures
+
+
 def spread(values):
     """'median (min-max)' in milliseconds, or the reason there is no figure."""
     if not values or any(v is None for v in values):
@@ -412,13 +423,7 @@ def main():
     try:
         for mib in (m for m in args.values.split(",") if m):
             folder, size = make_values_store(bench.work, os.path.abspath(args.make_sol), mib)
-            runs = []
-            for _ in range(args.repeat):
-                result = bench.values_case(folder, size)
-                runs.append(result)
-                if result is None:
-                    break
-            figures = [r or {} for r in runs]
+            figures = repeated(lambda: bench.values_case(folder, size), args.repeat)
 
             def ratio(key):
                 values = [f.get(key) for f in figures]
@@ -432,13 +437,7 @@ def main():
         for size in (int(s) for s in args.sizes.split(",") if s):
             for kind in (k for k in args.kinds.split(",") if k):
                 folder = make_text_store(bench.work, kind, labels.get(size, str(size)), size)
-                runs = []
-                for _ in range(args.repeat):
-                    result = bench.text_case(folder, min(size, SHOWN_AT_MOST), args.again)
-                    runs.append(result)
-                    if result is None:
-                        break  # a case that did not answer in time is not tried again
-                figures = [r or {} for r in runs]
+                figures = repeated(lambda: bench.text_case(folder, min(size, SHOWN_AT_MOST), args.again), args.repeat)
                 rows.append(("%s %s" % (labels.get(size, "%d B" % size), kind),
                              spread([f.get("painted") for f in figures]),
                              spread([f.get("again") for f in figures]) if args.again else "-",
@@ -448,13 +447,7 @@ def main():
         list_rows = []
         for count in (int(n) for n in args.lists.split(",") if n):
             folder = make_list_store(bench.work, count)
-            runs = []
-            for _ in range(args.repeat):
-                result = bench.list_case(folder, count)
-                runs.append(result)
-                if result is None:
-                    break
-            figures = [r or {} for r in runs]
+            figures = repeated(lambda: bench.list_case(folder, count), args.repeat)
             list_rows.append(("%d cookies" % count, spread([f.get("start") for f in figures]),
                               spread([f.get("fill") for f in figures]),
                               spread([f.get("ctrl_a") for f in figures]),

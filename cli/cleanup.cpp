@@ -48,12 +48,7 @@ void AppendDeleteLine(std::string& out, Output& output, Format format, const Lis
     AppendJsonText(out, "store", store.empty() ? std::nullopt : std::optional<std::string_view>(store));
     out += ',';
     AppendJsonText(out, "result", result);
-    out.append(",\"error\":");
-    if (error.empty()) {
-      out.append("null");
-    } else {
-      lso::AppendJsonString(out, error);
-    }
+    AppendJsonError(out, error);
     out.append("}\n");
     return;
   }

@@ -62,12 +62,8 @@ void AppendCopyLine(std::string& out, Output& output, Format format, const std::
     AppendJsonText(out, "target", target);
     out += ',';
     AppendJsonText(out, "site", site);
-    out.append(",\"result\":\"").append(result).append("\",\"error\":");
-    if (error.empty()) {
-      out.append("null");
-    } else {
-      lso::AppendJsonString(out, error);
-    }
+    out.append(",\"result\":\"").append(result).append("\"");
+    AppendJsonError(out, error);
     out.append("}\n");
     return;
   }

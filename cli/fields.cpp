@@ -27,6 +27,15 @@ void AppendJsonText(std::string& out, std::string_view key, std::optional<std::s
   out.append("\"}");
 }
 
+void AppendJsonError(std::string& out, std::string_view error) {
+  out.append(",\"error\":");
+  if (error.empty()) {
+    out.append("null");
+  } else {
+    lso::AppendJsonString(out, error);
+  }
+}
+
 std::string SafeFolderName(std::string_view name) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;

@@ -17,6 +17,8 @@ std::optional<std::string> HoldingFolder(std::string_view path);
 // `"key":"text"` for JSON (null for no text); when the text is not UTF-8, so that JSON can carry
 // it only with U+FFFD, also `"key_bytes":{"$bytes":"base64"}` with its exact bytes.
 void AppendJsonText(std::string& out, std::string_view key, std::optional<std::string_view> text);
+// `,"error":` and the reason, or null when there is none: the last member of a result line.
+void AppendJsonError(std::string& out, std::string_view error);
 
 // `name` as one folder name on any file system: "%", "/", "\\", ":", "*", "?", '"', "<", ">", "|",
 // control bytes and a trailing dot or blank written as "%XX", so that no two names meet.
