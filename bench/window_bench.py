@@ -38,7 +38,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from e2e_test import Display  # noqa: E402
+from e2e_test import Display, stop  # noqa: E402
 
 STORE = os.path.join("macromedia", "flash player", "#sharedobjects", "K3XQ2Z7M")
 KIB = 1024
@@ -163,13 +163,7 @@ class Session:
         return shown[1] - key[1]
 
     def close(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+        stop(self.process)
 
 
 def spread(values):

@@ -36,6 +36,17 @@ def wait_for(what, probe, timeout=10.0):
         time.sleep(0.1)
 
 
+def stop(process):
+    """Ends `process`: asked first, killed if it does not end within five seconds."""
+    if process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
 class Display:
     """An Xvfb of its own, on the first free display number (-displayfd)."""
 
@@ -102,12 +113,7 @@ class Session:
             self.xdo("key", "--clearmodifiers", key)
 
     def close(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
+        stop(self.process)
 
 
 def make_cookies(appdata):

@@ -82,16 +82,8 @@ long ListBoxControl::FocusedItem() const {
 LRESULT CALLBACK ListBoxControl::Subclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
                                           DWORD_PTR self) {
   auto* list = reinterpret_cast<ListBoxControl*>(self);
-  if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(hwnd, Subclass, 0);
-    list->hwnd_ = nullptr;
-    return DefSubclassProc(hwnd, message, wParam, lParam);
-  }
-  try {
-    return list->OnMessage(message, wParam, lParam);
-  } catch (...) {
-    EndAfterException();
-  }
+  return AnswerSubclassed(hwnd, message, wParam, lParam, Subclass, [list] { list->hwnd_ = nullptr; },
+                          [&] { return list->OnMessage(message, wParam, lParam); });
 }
 
 LRESULT ListBoxControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -117,17 +117,12 @@ void ValuesListControl::MakeImages(int dpi) {
 LRESULT CALLBACK ValuesListControl::Subclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR /*id*/,
                                              DWORD_PTR self) {
   auto* list = reinterpret_cast<ValuesListControl*>(self);
-  if (message == WM_NCDESTROY) {
-    RemoveWindowSubclass(hwnd, Subclass, 0);
+  const auto forget = [list] {
     list->hwnd_ = nullptr;
     list->toolTip_ = nullptr;  // destroyed with its owner
-    return DefSubclassProc(hwnd, message, wParam, lParam);
-  }
-  try {
-    return list->OnMessage(message, wParam, lParam);
-  } catch (...) {
-    EndAfterException();
-  }
+  };
+  return AnswerSubclassed(hwnd, message, wParam, lParam, Subclass, forget,
+                          [&] { return list->OnMessage(message, wParam, lParam); });
 }
 
 LRESULT ValuesListControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
