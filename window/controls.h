@@ -127,7 +127,7 @@ struct Controls {
   MenuItem& VisitHomepage;
 };
 
-// ---- Beside the specified window: the Values tab, copies, accessible names ----
+// ---- Beside the original window: the Values tab, copies, accessible names ----
 
 class ValuesModel;
 

@@ -48,10 +48,10 @@ class Form1 {
   std::string VisitTarget;  // the site of the cookie shown last, else its holding folder
   language::Texts LangText;
 
-  // ---- Beside the specified window: the Values tab (form1_values.cpp) ----
+  // ---- Beside the original window: the Values tab (form1_values.cpp) ----
 
   // A front end that has the Values tab's controls attaches them before Form_Load; without them
-  // the window is the specified one alone.
+  // the window is the original one alone.
   void AttachValues(const ValuesControls& controls);
   const ValuesControls* Values() const { return v_ ? &*v_ : nullptr; }
 

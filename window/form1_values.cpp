@@ -1,4 +1,4 @@
-// Beside the specified window: the Values tab. The tab shown lasts for the run; a click on a
+// Beside the original window: the Values tab. The tab shown lasts for the run; a click on a
 // cookie, a rescan and a deletion decide what the tab holds; the file is read and decoded off the
 // window's thread, and only while the tab is shown.
 

@@ -18,7 +18,7 @@ namespace language {
 
 using Texts = std::array<std::string, 101>;
 
-// The texts of what goes beyond the specified window (the Values tab, its menu, the accessible
+// The texts of what goes beyond the original window (the Values tab, its menu, the accessible
 // names), kept beside LangText so that its slots stay as they are. The language procedures set
 // them with the rest.
 struct MoreTexts {

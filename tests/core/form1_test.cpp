@@ -476,7 +476,7 @@ TEST_F(Form1Test, LabelOpensTheSettingsPageOfTheLanguageAndExitUnloads) {
 }  // namespace
 }  // namespace vesk::test
 
-// ---- Beside the specified window: the Values tab ----
+// ---- Beside the original window: the Values tab ----
 
 namespace vesk::test {
 namespace {
