@@ -228,6 +228,19 @@ class System {
   virtual Version ProgramVersion() = 0;
 };
 
+// A system whose two reads of a file's head, into a string and into a LargeString, are one
+// template of its own: `Result ReadHead(const std::string&, std::size_t, Bytes&)`.
+template <class Derived>
+class HeadReadingSystem : public System {
+ public:
+  Result ReadFileHead(const std::string& path, std::size_t maxBytes, std::string& bytes) override {
+    return static_cast<Derived&>(*this).ReadHead(path, maxBytes, bytes);
+  }
+  Result ReadLargeFileHead(const std::string& path, std::size_t maxBytes, LargeString& bytes) override {
+    return static_cast<Derived&>(*this).ReadHead(path, maxBytes, bytes);
+  }
+};
+
 // The real operating system. `argv0` is what the program was started as (POSIX needs it for the
 // executable's name; Windows asks the system).
 System& Native();

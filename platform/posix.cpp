@@ -246,7 +246,7 @@ class PosixTargetFolder final : public TargetFolder {
   int fd_;
 };
 
-class PosixSystem final : public System {
+class PosixSystem final : public HeadReadingSystem<PosixSystem> {
  public:
   PosixSystem() {
     // A scan holds one descriptor per level of the tree; allow deep trees as far as the
@@ -270,14 +270,6 @@ class PosixSystem final : public System {
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return nullptr;
     return posix::FolderFromDescriptor(fd, folder);
-  }
-
-  Result ReadFileHead(const std::string& path, std::size_t maxBytes, std::string& bytes) override {
-    return ReadHead(path, maxBytes, bytes);
-  }
-
-  Result ReadLargeFileHead(const std::string& path, std::size_t maxBytes, LargeString& bytes) override {
-    return ReadHead(path, maxBytes, bytes);
   }
 
   template <class Bytes>

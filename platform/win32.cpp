@@ -395,7 +395,7 @@ class Win32TargetFolder final : public TargetFolder {
   std::wstring path_;  // the name the system holds for the folder, to tell a followed link
 };
 
-class Win32System final : public System {
+class Win32System final : public HeadReadingSystem<Win32System> {
  public:
   std::string GetEnv(const std::string& name) override {
     const std::wstring wideName = Wide(name);
@@ -414,14 +414,6 @@ class Win32System final : public System {
 
   std::unique_ptr<Folder> OpenFolder(const std::string& folder, const std::string& pattern) override {
     return Win32Folder::Open(folder, pattern);
-  }
-
-  Result ReadFileHead(const std::string& path, std::size_t maxBytes, std::string& bytes) override {
-    return ReadHead(path, maxBytes, bytes);
-  }
-
-  Result ReadLargeFileHead(const std::string& path, std::size_t maxBytes, LargeString& bytes) override {
-    return ReadHead(path, maxBytes, bytes);
   }
 
   template <class Bytes>
