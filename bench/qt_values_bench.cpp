@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/platform.h"
 #include "window/qt/values_view.h"
 
 namespace {
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
     std::ostringstream bytes;
     bytes << in.rdbuf();
     const qint64 read = timer.restart();
-    vesk::lso::Tape tape = vesk::lso::Read(std::move(bytes).str());
+    vesk::lso::Tape tape = vesk::lso::Read(std::move(bytes).str(), vesk::platform::LargeBlocks());
     const qint64 index = timer.restart();
     vesk::window::ValuesModel model(std::move(tape), texts);
     const double before = Resident();

@@ -232,7 +232,7 @@ Decoded ReadAndDecode(const std::string& path, platform::System& system, Output&
     return result;
   }
   if (!result.record.size) result.record.size = static_cast<std::int64_t>(bytes.size());
-  result.tape = lso::Read(std::move(bytes));
+  result.tape = lso::Read(std::move(bytes), platform::LargeBlocks());
   result.problems = result.tape->Problems();
   return result;
 }

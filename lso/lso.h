@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,7 +56,7 @@ struct Scalar {
 
 class Tape {
  public:
-  Tape();
+  explicit Tape(std::pmr::memory_resource* index = std::pmr::get_default_resource());
   ~Tape();
   Tape(Tape&&) noexcept;
   Tape& operator=(Tape&&) noexcept;
@@ -114,8 +115,9 @@ inline constexpr std::size_t kMaxFileBytes = std::size_t{32} << 20;
 // make (a string written again by reference) share a budget of 1 MiB + 4 x the size. Nesting
 // deeper than 1,000 containers stops decoding too. A problem inside a value stops the decoding
 // there: the value becomes a Problem, the values around it keep what was read, and no later pair
-// is read.
-Tape Read(std::string bytes);
+// is read. The index's two large arrays come from `index`: the window gives memory in huge pages,
+// which spares a page fault for each 4 KiB of a big file's index.
+Tape Read(std::string bytes, std::pmr::memory_resource* index = std::pmr::get_default_resource());
 
 // Where the writers put their output, a piece at a time.
 class Sink {

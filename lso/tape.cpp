@@ -344,7 +344,7 @@ Mark Locate(const Tape::Impl& t, std::uint32_t item, std::uint32_t& parent) {
 
 }  // namespace
 
-Tape::Tape() : impl_(std::make_unique<Impl>()) {}
+Tape::Tape(std::pmr::memory_resource* index) : impl_(std::make_unique<Impl>(index)) {}
 Tape::~Tape() = default;
 Tape::Tape(Tape&&) noexcept = default;
 Tape& Tape::operator=(Tape&&) noexcept = default;
@@ -514,8 +514,8 @@ std::size_t Tape::Offset(NodeId node) const {
   return t.ValueAt(item);
 }
 
-Tape Read(std::string bytes) {
-  Tape tape;
+Tape Read(std::string bytes, std::pmr::memory_resource* index) {
+  Tape tape(index);
   Tape::Impl& t = tape.impl();
   t.bytes = std::move(bytes);
   if (t.bytes.size() > kMaxFileBytes) {

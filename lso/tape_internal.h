@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -137,12 +138,14 @@ inline bool ReadU29(std::string_view in, std::size_t& at, std::uint32_t& out) {
 namespace vesk::lso {
 
 struct Tape::Impl {
+  explicit Impl(std::pmr::memory_resource* index) : items(index), strings(index) {}
+
   std::string bytes;
   std::string name;
   int amf = 0;
   bool headerRead = false;
-  std::vector<detail::Item> items;
-  std::vector<std::uint32_t> strings;     // AMF3 string table: offset of each inline definition's U29
+  std::pmr::vector<detail::Item> items;
+  std::pmr::vector<std::uint32_t> strings;     // AMF3 string table: offset of each inline definition's U29
   std::vector<detail::Traits> traits;     // AMF3 traits table
   std::vector<std::uint32_t> traitNames;  // string indexes of sealed member names
   std::vector<Problem> problems;

@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <mutex>
 #include <new>
@@ -28,6 +29,29 @@ LargeBuffers& Buffers() {
 }
 
 }  // namespace
+
+namespace {
+
+class LargeBlockResource final : public std::pmr::memory_resource {
+  static std::size_t Rounded(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
+
+  void* do_allocate(std::size_t bytes, std::size_t alignment) override {
+    if (alignment > alignof(std::max_align_t)) throw std::bad_alloc();  // nothing here asks for it
+    if (bytes >= kHugePage) return AllocateLargeBlock(Rounded(bytes)).release();
+    void* block = std::malloc(bytes > 0 ? bytes : 1);
+    if (block == nullptr) throw std::bad_alloc();
+    return block;
+  }
+  void do_deallocate(void* block, std::size_t, std::size_t) override { FreeLargeBlock()(static_cast<char*>(block)); }
+  bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
+};
+
+}  // namespace
+
+std::pmr::memory_resource* LargeBlocks() {
+  static LargeBlockResource resource;
+  return &resource;
+}
 
 char* TakeLargeBuffer(std::size_t bytes) {
   if (bytes < kHugePage) {

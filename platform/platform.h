@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -254,6 +255,11 @@ struct FreeLargeBlock {
 };
 using LargeBlock = std::unique_ptr<char[], FreeLargeBlock>;
 LargeBlock AllocateLargeBlock(std::size_t size);
+
+// Memory for arrays that grow to many megabytes and are written front to back, as a cookie's
+// index of values: from 2 MiB on LargeBlocks rounded up to whole huge pages, smaller from malloc.
+// Nothing is kept: what is given back goes back to the system.
+std::pmr::memory_resource* LargeBlocks();
 
 
 // Text as UTF-16 code units of the type this system's window toolkit takes without a copy:
