@@ -366,6 +366,17 @@ TEST_F(Win32Window, SidewaysScrollReachesTheEndOfTheWidestPathNotJustTheLongest)
   EXPECT_GE(extent, size.cx);
   EXPECT_LE(extent, size.cx + 8);  // no far scrolling past it
   EXPECT_EQ(window_->List1().List(57), wide);
+
+  // Rows that fit are not told (it costs a redraw under Wine), until the list gets narrower.
+  window_->List1().Clear();
+  EXPECT_EQ(SendMessageW(list1_, LB_GETHORIZONTALEXTENT, 0, 0), 0);
+  window_->List1().AddItems({std::string(10, 'W')});
+  EXPECT_EQ(SendMessageW(list1_, LB_GETHORIZONTALEXTENT, 0, 0), 0);
+  RECT frame{};
+  GetWindowRect(list1_, &frame);
+  MapWindowPoints(nullptr, GetParent(list1_), reinterpret_cast<POINT*>(&frame), 2);
+  MoveWindow(list1_, frame.left, frame.top, 40, frame.bottom - frame.top, TRUE);
+  EXPECT_GT(SendMessageW(list1_, LB_GETHORIZONTALEXTENT, 0, 0), 40);
 }
 
 TEST_F(Win32Window, CookieRowsKeepTheirExactBytesAndTheLookOfAPlainList) {

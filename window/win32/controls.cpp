@@ -109,6 +109,11 @@ LRESULT ListBoxControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return result;
       }
       break;
+    case WM_SIZE: {
+      const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+      SyncExtent();  // narrower now than rows it was not told about
+      return result;
+    }
     case WM_CHAR:
       if (ownerData_) {
         TypeAhead(static_cast<wchar_t>(wParam));
@@ -164,17 +169,18 @@ void ListBoxControl::Clear() {
   SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0);
   items_.clear();
   extent_ = 0;
-  // Only where it shows a scroll bar: telling the list box its extent redraws its frame, which
-  // under Wine waits for the X server (tens of milliseconds, on every click in the cookie list).
-  RECT inner{};
-  GetClientRect(hwnd_, &inner);
-  if (sentExtent_ > inner.right) SetExtent(0);
+  SyncExtent();
 }
 
-void ListBoxControl::SetExtent(int extent) {
-  if (extent == sentExtent_) return;
-  SendMessageW(hwnd_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(extent), 0);
-  sentExtent_ = extent;
+void ListBoxControl::SyncExtent() {
+  // Only where a scroll bar shows or goes: telling the list box its extent redraws its frame,
+  // which under Wine waits for the X server (tens of milliseconds, on every click in the cookie
+  // list). While neither extent is wider than the list, it shows no bar either way.
+  RECT inner{};
+  GetClientRect(hwnd_, &inner);
+  if (extent_ == sentExtent_ || (extent_ <= inner.right && sentExtent_ <= inner.right)) return;
+  SendMessageW(hwnd_, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(extent_), 0);
+  sentExtent_ = extent_;
 }
 
 void ListBoxControl::AddItem(const std::string& text) { AddItems({text}); }
@@ -203,7 +209,7 @@ void ListBoxControl::AddItems(const std::vector<std::string>& texts) {
   }
   // A list box scrolls sideways only as far as it is told; the paths are long.
   extent_ = std::max(extent_, WidestText(wide) + 4);
-  SetExtent(extent_);
+  SyncExtent();
   if (many) SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(hwnd_, nullptr, TRUE);
   if (timingName_ != nullptr) LogTiming("%s-filled %d", timingName_, ListCount());

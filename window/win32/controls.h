@@ -91,7 +91,7 @@ class ListBoxControl final : public Placed<window::ListBox>, public AccessibleSo
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   // The widest of `texts` in the list's font, in pixels.
   int WidestText(const std::vector<std::wstring>& texts) const;
-  void SetExtent(int extent);  // the horizontal extent, told the list box only when it changes
+  void SyncExtent();  // tells the list box extent_ where that shows or hides its scroll bar
   void TypeAhead(wchar_t typed);
 
   bool multiSelect_ = false;
@@ -99,7 +99,7 @@ class ListBoxControl final : public Placed<window::ListBox>, public AccessibleSo
   std::vector<std::string> items_;  // the rows' texts when the list box holds none
   bool hadFocus_ = false;
   int extent_ = 0;      // widest item in pixels
-  int sentExtent_ = 0;  // the horizontal extent the list box was last given
+  int sentExtent_ = 0;  // the horizontal extent the list box was last given (it starts with none)
   HWND toolTip_ = nullptr;
   const char* timingName_ = nullptr;
 };
