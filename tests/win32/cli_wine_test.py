@@ -153,8 +153,8 @@ def run_checks(args, scratch):
     check(rc == 1 and out == b"" and len(lines) == 1 and
           lines[0].startswith(f"vesk-cli: {wmissing}: cannot open the folder: "), f"a missing root: {rc} {err!r}")
     check(os.path.exists(greek), "nothing deleted below a missing root")
-    rc, out, _ = program.run("--version")
-    check(rc == 0 and out == f"vesk-cli {args.version}\n".encode(), f"--version: {out!r}")
+    rc, out, err = program.run("--version")
+    check(rc == 0 and out == f"vesk-cli {args.version}\n".encode(), f"--version: status {rc}, {out!r}, stderr {err!r}")
 
     shown = program.run_on_console("list", "--root", windows_path(os.path.dirname(greek)))
     check(wgreek.encode("utf-8") in shown, f"the console shows the name's characters: {shown!r}")
