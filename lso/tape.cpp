@@ -317,29 +317,17 @@ bool IsItemContainer(const Tape::Impl& t, std::uint32_t item) {
   return detail::IsContainer(tag) && tag != Tag::NumberVector;
 }
 
-// The containers, each with the index of its own container, made on first use.
-const std::vector<detail::Up>& Ups(const Tape::Impl& t) {
-  if (!t.parents.empty() || t.items.empty()) return t.parents;
-  std::vector<std::uint32_t> open;  // indexes into parents
-  for (std::uint32_t i = 0; i < t.items.size(); ++i) {
-    while (!open.empty() && t.items[t.parents[open.back()].item].aux <= i) open.pop_back();
-    if (!IsItemContainer(t, i)) continue;
-    t.parents.push_back(detail::Up{i, open.empty() ? detail::kNoUp : open.back()});
-    open.push_back(static_cast<std::uint32_t>(t.parents.size() - 1));
-  }
-  if (t.parents.empty()) t.parents.push_back(detail::Up{static_cast<std::uint32_t>(t.items.size()), detail::kNoUp});
-  return t.parents;
-}
-
-// The container that holds `item` (kNoItem for a pair), and its row there: the innermost
-// container that begins before it and has not ended.
+// The container that holds `item` (kNoItem for the root), and its row there. Found from the root
+// down, a container's child at a time through the marks, so that asking about a row near the top
+// of a big file costs a few hops and not a pass over the whole index.
 Mark Locate(const Tape::Impl& t, std::uint32_t item, std::uint32_t& parent) {
-  const std::vector<detail::Up>& ups = Ups(t);
-  auto it = std::lower_bound(ups.begin(), ups.end(), item, [](const detail::Up& u, std::uint32_t i) { return u.item < i; });
-  std::uint32_t up = it == ups.begin() ? detail::kNoUp : static_cast<std::uint32_t>(it - ups.begin() - 1);
-  while (up != detail::kNoUp && t.items[ups[up].item].aux <= item) up = ups[up].parent;
-  parent = up == detail::kNoUp ? kNoItem : ups[up].item;
-  return FindItem(t, parent, item);
+  parent = kNoItem;
+  while (true) {
+    const Mark at = FindItem(t, parent, item);
+    // A child whose subtree holds `item` and is not it is a container: go down into it.
+    if (at.item == item || !IsItemContainer(t, at.item)) return at;
+    parent = at.item;
+  }
 }
 
 }  // namespace
@@ -359,8 +347,10 @@ std::size_t Tape::IndexBytes() const {
   const Impl& t = *impl_;
   // What is written: room reserved but never written to is not taken from the system.
   std::size_t bytes = t.items.size() * sizeof(Item) + t.strings.size() * 4 + t.traits.size() * sizeof(detail::Traits) +
-                      t.traitNames.size() * 4 + t.parents.capacity() * sizeof(detail::Up);
+                      t.traitNames.size() * 4;
   for (const auto& [item, pointer] : t.pointers) bytes += sizeof item + pointer.capacity();
+  // The marks of the containers asked about, with a map node each.
+  for (const auto& [container, marks] : t.marks) bytes += sizeof container + 4 * sizeof(void*) + marks.capacity() * sizeof(Mark);
   return bytes;
 }
 

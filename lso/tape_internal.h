@@ -91,13 +91,6 @@ struct Traits {
 };
 inline constexpr std::uint32_t kNoString = 0xFFFFFFFF;
 
-// A container of the tape and the index of the one that holds it (kNoUp for a pair).
-struct Up {
-  std::uint32_t item;
-  std::uint32_t parent;
-};
-inline constexpr std::uint32_t kNoUp = 0xFFFFFFFF;
-
 // Every 16th child item of a large container, with the row it starts at.
 struct Mark {
   std::uint32_t item;
@@ -151,8 +144,6 @@ struct Tape::Impl {
   std::vector<Problem> problems;
   // References: the JSON Pointer of each value referred to, by item, in item order.
   std::vector<std::pair<std::uint32_t, std::string>> pointers;
-  // Every container with its own, for finding a node's parent (see tape.cpp), made on demand.
-  mutable std::vector<detail::Up> parents;
   // Where the children of the containers asked about begin (see tape.cpp), made on demand.
   mutable std::unordered_map<std::uint32_t, std::vector<detail::Mark>> marks;
 
