@@ -156,6 +156,10 @@ class ValuesView {
   // Shows the rows of `model`, its first level expanded; nullptr empties the view. The model
   // stays alive until the next call.
   virtual void SetModel(const ValuesModel* model) = 0;
+  // Empties the view for a file that is being read. A front end whose repaints are slow may leave
+  // the old rows on screen a moment (drawn from nothing, the model being gone), so that a file
+  // read quickly replaces them with one repaint instead of two.
+  virtual void AwaitModel() { SetModel(nullptr); }
   virtual void SetColumnCaptions(const std::string& name, const std::string& value, const std::string& type) = 0;
   // The selected rows in the order shown.
   virtual std::vector<Node> SelectedRows() const = 0;

@@ -66,9 +66,11 @@ void Form1::Check1_Click() {
 void Form1::List1_Click() {
   c_.Text1.SetText("");
   c_.List2.Clear();
-  ShowValues(nullptr);
   const int index = c_.List1.ListIndex();
-  if (index < 0) return;  // no current item: nothing to show
+  if (index < 0) {  // no current item: nothing to show
+    ShowValues(nullptr);
+    return;
+  }
   OpenFlashCookie(c_.List1.List(index));
 }
 

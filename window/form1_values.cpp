@@ -14,15 +14,17 @@ void Form1::AttachValues(const ValuesControls& controls) {
 
 void Form1::ShowValues(const std::string* cookie) {
   if (!v_) return;
-  loader_->Cancel();
+  valuesPath_.reset();
+  if (cookie) valuesPath_ = *cookie;
+  // The next file is asked for first: the other thread reads it while the view is emptied here.
+  const bool loading = cookie && Tab == 1;
+  if (loading) LoadValues();
+  else loader_->Cancel();
   if (model_) {
-    v_->Values.SetModel(nullptr);
+    if (loading) v_->Values.AwaitModel();
+    else v_->Values.SetModel(nullptr);
     model_.reset();
   }
-  valuesPath_.reset();
-  if (!cookie) return;
-  valuesPath_ = *cookie;
-  if (Tab == 1) LoadValues();
 }
 
 void Form1::LoadValues() {
@@ -39,7 +41,10 @@ void Form1::Tabs_Click(int index) {
   if (!v_ || (index != 0 && index != 1)) return;
   Tab = index;
   v_->Tabs.SetCurrent(index);
-  if (Tab == 1) LoadValues();
+  if (Tab != 1) return;
+  // Not at start: most runs never open the Values tab.
+  loader_->Start();
+  LoadValues();
 }
 
 bool Form1::Form_KeyPreview(int keyCode, int shift) {

@@ -23,9 +23,12 @@ void ValuesLoader::Load(const std::string& path, Done done) {
     waiting_ = path;
     ++wanted_;
   }
-  // The thread starts with the first file asked for: most runs never open the Values tab.
-  if (!worker_.joinable()) worker_ = std::thread([this] { Work(); });
+  Start();
   wake_.notify_all();
+}
+
+void ValuesLoader::Start() {
+  if (!worker_.joinable()) worker_ = std::thread([this] { Work(); });
 }
 
 void ValuesLoader::Cancel() {

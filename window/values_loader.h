@@ -35,6 +35,9 @@ class ValuesLoader {
   void Load(const std::string& path, Done done);
   // Drops whatever was asked for.
   void Cancel();
+  // Starts the thread that reads, ahead of the first Load: starting one takes a few milliseconds
+  // under Wine, which the first click would wait for.
+  void Start();
 
  private:
   void Work();

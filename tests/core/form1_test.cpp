@@ -549,6 +549,7 @@ TEST_F(ValuesTabTest, TheTabFollowsClicksRescansDeletionsAndKeys) {
   // A click on another cookie keeps the tab and empties the view until its values are read.
   Show(other);
   EXPECT_EQ(c.Values.model, nullptr);
+  EXPECT_EQ(c.Values.awaited, 1);
   Settle();
   EXPECT_EQ(FirstLevel().back(), "dark | true | Boolean");
 
@@ -576,9 +577,10 @@ TEST_F(ValuesTabTest, TheTabFollowsClicksRescansDeletionsAndKeys) {
   EXPECT_GT(c.Values.refreshes, 0);
   EXPECT_EQ(FirstLevel().front().substr(0, 9), "Cookie | ");
 
-  // A rescan and a deletion empty the view.
+  // A rescan and a deletion empty the view, at once: nothing is read for it.
   form.Check1_Click();
   EXPECT_EQ(c.Values.model, nullptr);
+  EXPECT_EQ(c.Values.awaited, 1);
   Show(save);
   Settle();
   ASSERT_NE(c.Values.model, nullptr);
@@ -586,6 +588,7 @@ TEST_F(ValuesTabTest, TheTabFollowsClicksRescansDeletionsAndKeys) {
   c.form.answers = {window::kIdYes};
   form.KillCookie_Click();
   EXPECT_EQ(c.Values.model, nullptr);
+  EXPECT_EQ(c.Values.awaited, 1);
   EXPECT_EQ(c.tasks.Waiting(), 0u);
 }
 

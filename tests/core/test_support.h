@@ -243,6 +243,7 @@ class FakeValuesView : public window::ValuesView {
  public:
   const window::ValuesModel* model = nullptr;
   int modelsSet = 0;
+  int awaited = 0;  // emptied for a file being read
   std::string nameCaption, valueCaption, typeCaption;
   std::vector<Node> selected;
   std::optional<Node> current;
@@ -250,6 +251,12 @@ class FakeValuesView : public window::ValuesView {
   void SetModel(const window::ValuesModel* m) override {
     model = m;
     ++modelsSet;
+    selected.clear();
+    current.reset();
+  }
+  void AwaitModel() override {
+    model = nullptr;
+    ++awaited;
     selected.clear();
     current.reset();
   }

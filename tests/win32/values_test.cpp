@@ -230,6 +230,18 @@ TEST_F(Win32Values, TreeShowsTheModelsRowsFirstLevelExpandedInTheSystemsLook) {
   EXPECT_EQ(Count(), 1);
   EXPECT_EQ(Cell(0, 0), L"not a .sol file");
   EXPECT_EQ(Look(0).iImage, 3);
+  // Rows are given out of sight (the list hidden from drawing meanwhile): it shows again, with
+  // its rows due to be painted even where its scroll bars stay as they were, and the wait for
+  // them does not empty the list later on.
+  window_->Values().SetModel(window_->Values().Model());
+  EXPECT_TRUE(IsWindowVisible(list_));
+  EXPECT_TRUE(GetUpdateRect(list_, nullptr, FALSE));
+  EXPECT_FALSE(PumpUntil([&] { return Count() != 1; }, 300));
+  // Waiting for a file that does not come: the old rows go a moment later.
+  window_->Values().AwaitModel();
+  EXPECT_EQ(window_->Values().Model(), nullptr);
+  EXPECT_TRUE(PumpUntil([&] { return Count() == 0; }, 2000));
+  Show("site.example\\a.sol");
   SendMessageW(window_->Check1().Hwnd(), BM_CLICK, 0, 0);
   EXPECT_EQ(Count(), 0);
   EXPECT_EQ(window_->Values().Model(), nullptr);

@@ -24,10 +24,97 @@ constexpr std::size_t kToolTipChars = 10000;
 // Expanding or collapsing keeps up to this many selected rows selected, else only the focused one.
 constexpr UINT kKeptSelection = 10000;
 
+// How long the rows of a model that is gone may stay on screen while the next one is read: most
+// files are read in less; a bigger one shows the empty list meanwhile.
+constexpr UINT kAwaitMs = 100;
+constexpr UINT_PTR kAwaitTimer = 0x5645;  // not one of the list view's own
+
 // Shares of the list's width: name, value, type.
 constexpr int kColumnShares[3] = {35, 45, 20};
 
 int Clamp(std::size_t count) { return static_cast<int>(std::min<std::size_t>(count, INT_MAX)); }
+
+// New rows for the list out of sight, then one repaint. Every change of the row count sets the
+// scroll bars again and draws them, and a list view draws them twice more at its first paint
+// after its metrics went stale; a themed scroll bar or header costs about 5 ms a time under Wine.
+// The list's own WM_SETREDRAW still draws them when switched back on, so the window's default
+// handling hides the list from drawing instead, and the list paints itself once into a one-pixel
+// bitmap meanwhile, where its metrics and scroll bars are worked out unseen. The frame and the
+// header are painted again only where the scroll bars changed or a repaint was due anyway (hiding
+// the list drops what was due).
+class QuietRows {
+ public:
+  explicit QuietRows(HWND list)
+      : list_(list),
+        shown_(IsWindowVisible(list) != FALSE),
+        due_(GetUpdateRect(list, nullptr, FALSE) != FALSE || GetUpdateRect(ListView_GetHeader(list), nullptr, FALSE) != FALSE),
+        before_(Look(list)) {
+    if (shown_) DefWindowProcW(list_, WM_SETREDRAW, FALSE, 0);
+  }
+  ~QuietRows() {
+    if (ListView_GetItemCount(list_) > 0) PrintUnseen();
+    if (!shown_) {
+      InvalidateRect(list_, nullptr, TRUE);
+      return;
+    }
+    DefWindowProcW(list_, WM_SETREDRAW, TRUE, 0);
+    UINT flags = RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN;
+    if (!due_ && Look(list_) == before_) {
+      // The list view set its scroll bars and header again all the same: nothing there changed.
+      RedrawWindow(list_, nullptr, nullptr, RDW_VALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+      flags = RDW_INVALIDATE | RDW_ERASE | RDW_NOCHILDREN;
+    }
+    RedrawWindow(list_, nullptr, nullptr, flags);
+  }
+  QuietRows(const QuietRows&) = delete;
+  QuietRows& operator=(const QuietRows&) = delete;
+
+ private:
+  void PrintUnseen() const {
+    HDC screen = GetDC(list_);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP pixel = CreateCompatibleBitmap(screen, 1, 1);
+    ReleaseDC(list_, screen);
+    if (memory != nullptr && pixel != nullptr) {
+      const HGDIOBJ old = SelectObject(memory, pixel);
+      SendMessageW(list_, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
+      SelectObject(memory, old);
+    }
+    if (pixel != nullptr) DeleteObject(pixel);
+    if (memory != nullptr) DeleteDC(memory);
+  }
+
+  // What the frame and the header show: the scroll bars and the client area they leave.
+  struct Scrolls {
+    LONG_PTR style = 0;
+    RECT client{};
+    SCROLLINFO bars[2]{};
+    bool operator==(const Scrolls& other) const {
+      auto same = [](const SCROLLINFO& a, const SCROLLINFO& b) {
+        return a.nMin == b.nMin && a.nMax == b.nMax && a.nPage == b.nPage && a.nPos == b.nPos;
+      };
+      return style == other.style && EqualRect(&client, &other.client) && same(bars[0], other.bars[0]) &&
+             same(bars[1], other.bars[1]);
+    }
+  };
+  static Scrolls Look(HWND list) {
+    Scrolls look;
+    look.style = GetWindowLongPtrW(list, GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL);
+    GetClientRect(list, &look.client);
+    for (int bar : {SB_HORZ, SB_VERT}) {
+      SCROLLINFO& info = look.bars[bar];
+      info.cbSize = sizeof info;
+      info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+      if (!GetScrollInfo(list, bar, &info)) info = SCROLLINFO{};
+    }
+    return look;
+  }
+
+  HWND list_;
+  bool shown_;
+  bool due_;
+  Scrolls before_;
+};
 
 }  // namespace
 
@@ -203,6 +290,11 @@ LRESULT ValuesListControl::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
       if (toolTip_ != nullptr) SendMessageW(toolTip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&tool));
       return result;
     }
+    case WM_TIMER:
+      if (wParam != kAwaitTimer) break;
+      KillTimer(hwnd, kAwaitTimer);
+      if (clearPending_) SetModel(nullptr);
+      return 0;
     case WM_PAINT:
       if (TimingLogOn()) {
         const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
@@ -365,18 +457,37 @@ bool ValuesListControl::OnNotify(const NMHDR& header, LRESULT& result) {
   }
 }
 
+void ValuesListControl::AwaitModel() {
+  if (!rows_ || IsWindowVisible(hwnd_) == FALSE) {
+    SetModel(nullptr);
+    return;
+  }
+  model_ = nullptr;
+  rows_.reset();
+  tipRow_.reset();
+  ShowToolTipFor(std::nullopt);
+  clearPending_ = true;
+  SetTimer(hwnd_, kAwaitTimer, kAwaitMs, nullptr);
+}
+
 void ValuesListControl::SetModel(const window::ValuesModel* model) {
+  if (clearPending_) {
+    KillTimer(hwnd_, kAwaitTimer);
+    clearPending_ = false;
+  }
   model_ = model;
   rows_ = model ? std::make_unique<window::VisibleRows>(*model) : nullptr;
   tipRow_.reset();
   ShowToolTipFor(std::nullopt);
   const int count = rows_ ? Clamp(rows_->Count()) : 0;
-  // No WM_SETREDRAW around these: they only invalidate, and switching the redraw back on costs
-  // about 10 ms a click under Wine.
-  ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-  SendMessageW(hwnd_, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), 0);
-  if (count > 0) ListView_EnsureVisible(hwnd_, 0, FALSE);
-  InvalidateRect(hwnd_, nullptr, TRUE);
+  {
+    const QuietRows quiet(hwnd_);
+    // No rows first: that drops the selection and the focus at once, where unselecting every row
+    // takes the list view a walk over all of them.
+    SendMessageW(hwnd_, LVM_SETITEMCOUNT, 0, 0);
+    SendMessageW(hwnd_, LVM_SETITEMCOUNT, static_cast<WPARAM>(count), 0);
+    if (count > 0) ListView_EnsureVisible(hwnd_, 0, FALSE);
+  }
   LogTiming("values-set %d", count);
 }
 

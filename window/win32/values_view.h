@@ -49,6 +49,7 @@ class ValuesListControl final : public window::ValuesView, public AccessibleSour
 
   // window::ValuesView
   void SetModel(const window::ValuesModel* model) override;
+  void AwaitModel() override;
   void SetColumnCaptions(const std::string& name, const std::string& value, const std::string& type) override;
   std::vector<Node> SelectedRows() const override;
   std::optional<Node> CurrentRow() const override;
@@ -97,6 +98,7 @@ class ValuesListControl final : public window::ValuesView, public AccessibleSour
   std::wstring tip_;
   std::optional<std::size_t> tipRow_;
   int columnsWidth_ = -1;  // the width the columns were last given
+  bool clearPending_ = false;  // the rows of a model that is gone are still on screen
 };
 
 }  // namespace vesk::win32
