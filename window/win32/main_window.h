@@ -113,6 +113,7 @@ class MainWindow final : public window::Window, public window::Accessibility {
   ModalRunners runners_;
   HINSTANCE instance_ = nullptr;
   HWND hwnd_ = nullptr;
+  std::wstring title_;  // the caption last set
   HWND focus_ = nullptr;  // the control that had the focus when the window was deactivated
   bool quitOnClose_ = true;
   bool busy_ = false;
