@@ -158,7 +158,8 @@ class ValuesView {
   virtual void SetModel(const ValuesModel* model) = 0;
   // Empties the view for a file that is being read. A front end whose repaints are slow may leave
   // the old rows on screen a moment (drawn from nothing, the model being gone), so that a file
-  // read quickly replaces them with one repaint instead of two.
+  // read quickly replaces them with one repaint instead of two. Told again before a model came,
+  // the first wait holds.
   virtual void AwaitModel() { SetModel(nullptr); }
   virtual void SetColumnCaptions(const std::string& name, const std::string& value, const std::string& type) = 0;
   // The selected rows in the order shown.

@@ -84,6 +84,7 @@ class Form1 {
   std::unique_ptr<ValuesLoader> loader_;
   std::unique_ptr<ValuesModel> model_;
   std::optional<std::string> valuesPath_;  // the cookie shown, while its values are not loaded
+  bool awaiting_ = false;                   // the view was told a file is being read for it
 };
 
 }  // namespace vesk::window

@@ -20,9 +20,10 @@ void Form1::ShowValues(const std::string* cookie) {
   const bool loading = cookie && Tab == 1;
   if (loading) LoadValues();
   else loader_->Cancel();
-  if (model_) {
+  if (model_ || awaiting_) {
     if (loading) v_->Values.AwaitModel();
     else v_->Values.SetModel(nullptr);
+    awaiting_ = loading;
     model_.reset();
   }
 }
@@ -33,6 +34,7 @@ void Form1::LoadValues() {
   valuesPath_.reset();
   loader_->Load(path, [this](std::optional<lso::Tape> tape) {
     model_ = tape ? std::make_unique<ValuesModel>(std::move(*tape), More.values) : std::make_unique<ValuesModel>(More.values);
+    awaiting_ = false;
     v_->Values.SetModel(model_.get());
   });
 }

@@ -590,6 +590,16 @@ TEST_F(ValuesTabTest, TheTabFollowsClicksRescansDeletionsAndKeys) {
   EXPECT_EQ(c.Values.model, nullptr);
   EXPECT_EQ(c.Values.awaited, 1);
   EXPECT_EQ(c.tasks.Waiting(), 0u);
+  // So does a rescan while a file is read for it: the view waits no longer.
+  Show(other);
+  Settle();
+  Show(other);
+  EXPECT_EQ(c.Values.awaited, 2);
+  const int set = c.Values.modelsSet;
+  form.Check1_Click();
+  EXPECT_EQ(c.Values.modelsSet, set + 1);
+  c.tasks.RunUntilIdle(200);
+  EXPECT_EQ(c.Values.model, nullptr) << "the file read meanwhile is dropped";
 }
 
 TEST_F(ValuesTabTest, ACookieReadMeanwhileIsDroppedForTheOneClickedLast) {

@@ -458,6 +458,7 @@ bool ValuesListControl::OnNotify(const NMHDR& header, LRESULT& result) {
 }
 
 void ValuesListControl::AwaitModel() {
+  if (clearPending_) return;  // the old rows' moment counts from the first wait
   if (!rows_ || IsWindowVisible(hwnd_) == FALSE) {
     SetModel(nullptr);
     return;
