@@ -232,7 +232,8 @@ Decoded ReadAndDecode(const std::string& path, platform::System& system, Output&
     return result;
   }
   if (!result.record.size) result.record.size = static_cast<std::int64_t>(bytes.size());
-  result.tape = lso::Read(std::move(bytes), platform::LargeBlocks());
+  platform::PageWarmer warmer;
+  result.tape = lso::Read(std::move(bytes), platform::LargeBlocks(), {&platform::PageWarmer::Notice, &warmer});
   result.problems = result.tape->Problems();
   return result;
 }

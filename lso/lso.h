@@ -117,7 +117,16 @@ inline constexpr std::size_t kMaxFileBytes = std::size_t{32} << 20;
 // there: the value becomes a Problem, the values around it keep what was read, and no later pair
 // is read. The index's two large arrays come from `index`: the window gives memory in huge pages,
 // which spares a page fault for each 4 KiB of a big file's index.
-Tape Read(std::string bytes, std::pmr::memory_resource* index = std::pmr::get_default_resource());
+//
+// `fill`, when set, is told now and then how far each of the index's two large arrays is written
+// (they are filled front to back and never moved), and once at the end, with a null block, that
+// they are left alone: whoever gives the memory may ready its pages ahead of the reader meanwhile.
+struct FillNotice {
+  void (*filled)(void* context, const void* block, std::size_t written, std::size_t capacity) = nullptr;
+  void* context = nullptr;
+};
+Tape Read(std::string bytes, std::pmr::memory_resource* index = std::pmr::get_default_resource(),
+          FillNotice fill = {});
 
 // Where the writers put their output, a piece at a time.
 class Sink {

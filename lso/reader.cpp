@@ -12,6 +12,8 @@ constexpr std::size_t kMemoryBase = std::size_t{56} << 20;
 constexpr std::size_t kMemoryFactor = 6;
 constexpr std::size_t kCopyBase = std::size_t{1} << 20;
 constexpr std::size_t kCopyFactor = 4;
+// Index bytes between two fill notices: often enough to stay ahead of, rare enough to cost nothing.
+constexpr std::size_t kFillNoticeEvery = std::size_t{64} << 10;
 
 std::string Hex(std::uint8_t b) {
   const char* digits = "0123456789ABCDEF";
@@ -25,10 +27,12 @@ bool Runnable(Kind kind) {
 
 }  // namespace
 
-Reader::Reader(Tape::Impl& tape)
+Reader::Reader(Tape::Impl& tape, FillNotice fill)
     : t_(tape),
       in_(tape.bytes),
       memory_(kMemoryBase + kMemoryFactor * tape.bytes.size()),
+      fill_(fill),
+      fillAt_(fill.filled ? memory_ - kFillNoticeEvery : 0),
       copies_(kCopyBase + kCopyFactor * tape.bytes.size()) {
   // A value takes at least two bytes of the file unless it shares a run, so this is the most
   // the index can need. Reserving it spares the copies of growing; pages never written to are
@@ -37,9 +41,19 @@ Reader::Reader(Tape::Impl& tape)
   frames_.push_back(Frame{kRootItem, kNoRun});
 }
 
+void Reader::Filled() {
+  fillAt_ = memory_ > kFillNoticeEvery ? memory_ - kFillNoticeEvery : 0;
+  fill_.filled(fill_.context, t_.items.data(), t_.items.size() * sizeof(Item), t_.items.capacity() * sizeof(Item));
+  if (t_.strings.capacity() > 0) {
+    fill_.filled(fill_.context, t_.strings.data(), t_.strings.size() * sizeof(std::uint32_t),
+                 t_.strings.capacity() * sizeof(std::uint32_t));
+  }
+}
+
 void Reader::Run() {
   if (!Header()) return;
   if (t_.amf == 3) t_.strings.reserve(in_.size() / 2 + 16);
+  if (fill_.filled) Filled();
   while (!failed_ && pos_ < in_.size()) Pair();
   CheckKeys(kRootItem, 0);
   Pointers();
@@ -99,6 +113,7 @@ bool Reader::NeedCount(std::uint64_t count, std::uint64_t each, std::size_t at, 
 bool Reader::Charge(std::size_t bytes, std::size_t at, const Slot* slot) {
   if (bytes <= memory_) {
     memory_ -= bytes;
+    if (memory_ < fillAt_) Filled();
     return true;
   }
   Fail(at,

@@ -20,7 +20,7 @@ struct Slot {
 
 class Reader {
  public:
-  explicit Reader(Tape::Impl& tape);
+  Reader(Tape::Impl& tape, FillNotice fill);
   void Run();
 
  private:
@@ -41,6 +41,8 @@ class Reader {
   // Memory the index takes, and copies that references make, against their budgets.
   bool Charge(std::size_t bytes, std::size_t at, const Slot* slot);
   bool ChargeCopy(std::size_t bytes, std::size_t at, const Slot* slot);
+  // Tells fill_ how far the index's arrays are written.
+  [[gnu::noinline]] void Filled();
   bool Enter(std::size_t at, const Slot* slot);
 
   static std::size_t ItemCost(const Slot& slot);
@@ -115,6 +117,8 @@ class Reader {
   bool failed_ = false;
   int depth_ = 0;
   std::size_t memory_;  // bytes of index still allowed
+  FillNotice fill_;
+  std::size_t fillAt_;  // memory_ left at the next notice
   std::size_t copies_;  // bytes references may still copy
   std::vector<Frame> frames_;
   std::vector<std::uint32_t> amf0Objects_;  // items of AMF0 complex values, in the order they began

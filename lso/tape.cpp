@@ -504,16 +504,23 @@ std::size_t Tape::Offset(NodeId node) const {
   return t.ValueAt(item);
 }
 
-Tape Read(std::string bytes, std::pmr::memory_resource* index) {
+Tape Read(std::string bytes, std::pmr::memory_resource* index, FillNotice fill) {
   Tape tape(index);
   Tape::Impl& t = tape.impl();
+  // Also when reading throws: the arrays go with the tape, after this.
+  struct Finish {
+    FillNotice fill;
+    ~Finish() {
+      if (fill.filled) fill.filled(fill.context, nullptr, 0, 0);
+    }
+  } finish{fill};
   t.bytes = std::move(bytes);
   if (t.bytes.size() > kMaxFileBytes) {
     t.problems.push_back(Problem{0, "the file is larger than " + std::to_string(kMaxFileBytes >> 20) +
                                         " MiB and was not decoded"});
     return tape;
   }
-  detail::Reader(t).Run();
+  detail::Reader(t, fill).Run();
   return tape;
 }
 

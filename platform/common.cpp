@@ -1,9 +1,12 @@
 #include "platform/platform.h"
 
 #include <cstddef>
+#include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <new>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -51,6 +54,107 @@ class LargeBlockResource final : public std::pmr::memory_resource {
 std::pmr::memory_resource* LargeBlocks() {
   static LargeBlockResource resource;
   return &resource;
+}
+
+namespace {
+
+constexpr std::size_t kPage = 4096;
+constexpr std::size_t kWarmFrom = std::size_t{2} << 20;  // smaller arrays fault little
+constexpr std::size_t kWarmBatch = 16 * kPage;            // touched between two looks at the writer
+
+}  // namespace
+
+struct PageWarmer::State {
+  struct Array {
+    char* begin;
+    std::size_t capacity;
+    std::size_t written;
+    std::size_t warmed;  // pages below are done (or written)
+    // How far ahead of the writer: far enough that it never waits, near enough that little is
+    // taken that it will not use (the arrays are reserved for the worst case).
+    std::size_t Lead() const { return std::min<std::size_t>(std::size_t{2} << 20, capacity / 16); }
+  };
+
+  std::mutex mutex;
+  std::condition_variable wake;     // work, or the end
+  std::condition_variable settled;  // a batch is done
+  std::vector<Array> arrays;
+  bool touching = false;
+  bool quit = false;
+  std::thread thread;
+
+  // The next pages to warm, or false.
+  bool Next(char*& from, char*& to) {
+    for (Array& a : arrays) {
+      const std::size_t start = std::max(a.warmed, (a.written + kPage - 1) / kPage * kPage);
+      const std::size_t end = std::min(a.capacity, a.written + a.Lead()) / kPage * kPage;
+      if (start >= end) continue;
+      const std::size_t stop = std::min(end, start + kWarmBatch);
+      from = a.begin + start;
+      to = a.begin + stop;
+      a.warmed = stop;
+      return true;
+    }
+    return false;
+  }
+
+  void Work() {
+    std::unique_lock lock(mutex);
+    while (true) {
+      char* from = nullptr;
+      char* to = nullptr;
+      wake.wait(lock, [&] { return quit || Next(from, to); });
+      if (quit) return;
+      touching = true;
+      lock.unlock();
+      for (char* page = from; page < to; page += kPage) {
+        char zero = 0;
+        // Writes (so that the page is made writable, not mapped to the zero page), and only
+        // where the writer has not been.
+        __atomic_compare_exchange_n(page, &zero, char{0}, false, __ATOMIC_RELAXED, __ATOMIC_RELAXED);
+      }
+      lock.lock();
+      touching = false;
+      settled.notify_all();
+    }
+  }
+};
+
+PageWarmer::PageWarmer() : state_(std::make_unique<State>()) {}
+
+PageWarmer::~PageWarmer() {
+  {
+    std::lock_guard lock(state_->mutex);
+    state_->quit = true;
+  }
+  state_->wake.notify_all();
+  if (state_->thread.joinable()) state_->thread.join();
+}
+
+void PageWarmer::Filled(const void* block, std::size_t written, std::size_t capacity) {
+  if (block == nullptr) {
+    Stop();
+    return;
+  }
+  if (capacity < kWarmFrom) return;
+  State& s = *state_;
+  {
+    std::lock_guard lock(s.mutex);
+    auto it = std::find_if(s.arrays.begin(), s.arrays.end(), [&](const State::Array& a) { return a.begin == block; });
+    if (it == s.arrays.end()) {
+      s.arrays.push_back({static_cast<char*>(const_cast<void*>(block)), capacity, written, 0});
+    } else {
+      it->written = std::max(it->written, written);
+    }
+    if (!s.thread.joinable()) s.thread = std::thread([&s] { s.Work(); });
+  }
+  s.wake.notify_one();
+}
+
+void PageWarmer::Stop() {
+  std::unique_lock lock(state_->mutex);
+  state_->arrays.clear();
+  state_->settled.wait(lock, [&] { return !state_->touching; });
 }
 
 char* TakeLargeBuffer(std::size_t bytes) {

@@ -54,7 +54,7 @@ void ValuesLoader::Work() {
     // One byte past the reader's limit tells a file of exactly the limit from a larger one.
     const bool read = system_.ReadFileHead(path, lso::kMaxFileBytes + 1, bytes).ok();
     auto tape = std::make_shared<std::optional<lso::Tape>>();
-    if (read) *tape = lso::Read(std::move(bytes), platform::LargeBlocks());
+    if (read) *tape = lso::Read(std::move(bytes), platform::LargeBlocks(), {&platform::PageWarmer::Notice, &warmer_});
     {
       std::lock_guard lock(mutex_);
       if (stop_) return;

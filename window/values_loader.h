@@ -51,6 +51,8 @@ class ValuesLoader {
   bool stop_ = false;
   // Touched on the window's thread only.
   Done done_;
+  // The worker's: its index's fresh pages, faulted in on another core.
+  platform::PageWarmer warmer_;
   std::thread worker_;
 };
 
