@@ -29,7 +29,7 @@ Form1::Form1(const Controls& controls, platform::System& system, Shell& shell)
     : c_(controls), system_(system), shell_(shell) {}
 
 void Form1::Form_Load() {
-  c_.Text1.SetText("");
+  ClearText();
   c_.List1.Clear();
   ScanRoot = discovery::StandardRoot(system_);
   ShowFlashCookies();
@@ -45,7 +45,7 @@ void Form1::ShowFlashCookies() {
   const std::vector<std::string> cookies = discovery::ScanCookiePaths(ScanRoot, system_);
   c_.List1.Clear();
   c_.List2.Clear();
-  c_.Text1.SetText("");
+  ClearText();
   ShowValues(nullptr);
   c_.List1.AddItems(cookies);
 }
@@ -64,7 +64,7 @@ void Form1::Check1_Click() {
 }
 
 void Form1::List1_Click() {
-  c_.Text1.SetText("");
+  ClearText();
   c_.List2.Clear();
   const int index = c_.List1.ListIndex();
   if (index < 0) {  // no current item: nothing to show
@@ -78,7 +78,10 @@ void Form1::OpenFlashCookie(const std::string& cookie) {
   // The Values tab's file is read and decoded on another thread, meanwhile the text is read here.
   ShowValues(&cookie);
   // Each step stands alone: one that fails leaves its row or text out and the next one runs.
-  if (auto text = cookies::ReadCookieTextUtf16(system_, cookie)) c_.Text1.SetText(std::move(*text));
+  // Behind the Values tab the text waits for its own tab: read now it would take the processor
+  // the values need, for a view nobody sees (a big cookie's text is twice its size).
+  if (Tab == 1 && v_) textPath_ = cookie;
+  else ShowText(cookie);
 
   // The rows go to the list together: each addition costs the list a measure and a repaint.
   std::vector<std::string> rows;
@@ -99,6 +102,15 @@ void Form1::OpenFlashCookie(const std::string& cookie) {
   }
   c_.List2.AddItems(rows);
   c_.VisitHomepage.SetCaption(LangText[30] + VisitTarget);
+}
+
+void Form1::ClearText() {
+  c_.Text1.SetText("");
+  textPath_.reset();
+}
+
+void Form1::ShowText(const std::string& cookie) {
+  if (auto text = cookies::ReadCookieTextUtf16(system_, cookie)) c_.Text1.SetText(std::move(*text));
 }
 
 void Form1::KillCookie_Click() {

@@ -76,6 +76,9 @@ class Form1 {
   // The cookie shown changed (a click), or none is shown (a rescan): the Values tab follows.
   void ShowValues(const std::string* cookie);
   void LoadValues();
+  // Text1: emptied, and the file's text put in it (now, or when the Text tab is shown).
+  void ClearText();
+  void ShowText(const std::string& cookie);
 
   Controls c_;
   platform::System& system_;
@@ -85,6 +88,7 @@ class Form1 {
   std::unique_ptr<ValuesModel> model_;
   std::optional<std::string> valuesPath_;  // the cookie shown, while its values are not loaded
   bool awaiting_ = false;                   // the view was told a file is being read for it
+  std::optional<std::string> textPath_;     // the cookie shown, while its text waits for the Text tab
 };
 
 }  // namespace vesk::window

@@ -43,6 +43,11 @@ void Form1::Tabs_Click(int index) {
   if (!v_ || (index != 0 && index != 1)) return;
   Tab = index;
   v_->Tabs.SetCurrent(index);
+  if (Tab == 0 && textPath_) {
+    const std::string cookie = std::move(*textPath_);
+    textPath_.reset();
+    ShowText(cookie);
+  }
   if (Tab != 1) return;
   // Not at start: most runs never open the Values tab.
   loader_->Start();

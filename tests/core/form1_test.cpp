@@ -552,6 +552,7 @@ TEST_F(ValuesTabTest, TheTabFollowsClicksRescansDeletionsAndKeys) {
   EXPECT_EQ(c.Values.awaited, 1);
   Settle();
   EXPECT_EQ(FirstLevel().back(), "dark | true | Boolean");
+  EXPECT_EQ(c.Text1.text, "") << "behind the Values tab the text waits for its tab";
 
   // Keys anywhere switch tabs; others are left to the control with the focus.
   const std::vector<std::tuple<int, int, bool, int>> keys = {
@@ -569,6 +570,7 @@ TEST_F(ValuesTabTest, TheTabFollowsClicksRescansDeletionsAndKeys) {
     EXPECT_EQ(c.Tabs.current, tab) << key << " " << shift;
   }
   EXPECT_NE(c.Values.model, nullptr) << "switching tabs keeps what the Values tab holds";
+  EXPECT_NE(c.Text1.text.find("dark"), std::string::npos) << "the Text tab, once shown, has its text";
 
   // A language switch renames the tabs and the rows that are not values.
   form.Command1_Click(0);
@@ -600,6 +602,9 @@ TEST_F(ValuesTabTest, TheTabFollowsClicksRescansDeletionsAndKeys) {
   EXPECT_EQ(c.Values.modelsSet, set + 1);
   c.tasks.RunUntilIdle(200);
   EXPECT_EQ(c.Values.model, nullptr) << "the file read meanwhile is dropped";
+  // And the text waiting for the Text tab.
+  form.Tabs_Click(0);
+  EXPECT_EQ(c.Text1.text, "");
 }
 
 TEST_F(ValuesTabTest, ACookieReadMeanwhileIsDroppedForTheOneClickedLast) {
@@ -613,6 +618,7 @@ TEST_F(ValuesTabTest, ACookieReadMeanwhileIsDroppedForTheOneClickedLast) {
   Show(other);
   Settle();
   EXPECT_EQ(FirstLevel().back(), "dark | true | Boolean");
+  EXPECT_EQ(c.Text1.text, "") << "behind the Values tab the text waits for its tab";
   EXPECT_EQ(c.Values.modelsSet, 1);  // only the cookie clicked last was shown
   Show(broken);
   Settle();
