@@ -83,6 +83,11 @@ struct PageWarmer::State {
   bool quit = false;
   std::thread thread;
 
+  // With the mutex held.
+  void Start() {
+    if (!thread.joinable()) thread = std::thread([this] { Work(); });
+  }
+
   // The next pages to warm, or false.
   bool Next(char*& from, char*& to) {
     for (Array& a : arrays) {
@@ -146,9 +151,14 @@ void PageWarmer::Filled(const void* block, std::size_t written, std::size_t capa
     } else {
       it->written = std::max(it->written, written);
     }
-    if (!s.thread.joinable()) s.thread = std::thread([&s] { s.Work(); });
+    s.Start();
   }
   s.wake.notify_one();
+}
+
+void PageWarmer::Start() {
+  std::lock_guard lock(state_->mutex);
+  state_->Start();
 }
 
 void PageWarmer::Stop() {

@@ -280,6 +280,9 @@ class PageWarmer {
   void Filled(const void* block, std::size_t written, std::size_t capacity);
   // Forgets the arrays; once it returns no page of them is touched any more.
   void Stop();
+  // Starts the thread now rather than with the first large array: a thread takes some
+  // milliseconds to start (under Wine up to 7), which the first array should not wait for.
+  void Start();
   // Filled, for a plain function pointer (lso::FillNotice).
   static void Notice(void* warmer, const void* block, std::size_t written, std::size_t capacity) {
     static_cast<PageWarmer*>(warmer)->Filled(block, written, capacity);

@@ -28,7 +28,9 @@ void ValuesLoader::Load(const std::string& path, Done done) {
 }
 
 void ValuesLoader::Start() {
-  if (!worker_.joinable()) worker_ = std::thread([this] { Work(); });
+  if (worker_.joinable()) return;
+  warmer_.Start();
+  worker_ = std::thread([this] { Work(); });
 }
 
 void ValuesLoader::Cancel() {
