@@ -213,6 +213,7 @@ struct Decoded {
 
 // The file read whole (it is at most kMaxDecodedBytes) and indexed; the values are written from
 // the index as they are needed, never held in their output form.
+static_assert(lso::kFillReach <= platform::PageWarmer::kReach, "the warmer could touch what the reader writes");
 Decoded ReadAndDecode(const std::string& path, platform::System& system, Output& output) {
   Decoded result{Describe(path, system), false, std::nullopt, {}};
   std::string bytes;

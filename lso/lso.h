@@ -121,6 +121,8 @@ inline constexpr std::size_t kMaxFileBytes = std::size_t{32} << 20;
 // `fill`, when set, is told now and then how far each of the index's two large arrays is written
 // (they are filled front to back and never moved), and once at the end, with a null block, that
 // they are left alone: whoever gives the memory may ready its pages ahead of the reader meanwhile.
+// Until it is told again, an array is not written more than kFillReach bytes past what it was told.
+inline constexpr std::size_t kFillReach = (std::size_t{64} << 10) + 64;
 struct FillNotice {
   void (*filled)(void* context, const void* block, std::size_t written, std::size_t capacity) = nullptr;
   void* context = nullptr;

@@ -13,7 +13,10 @@ constexpr std::size_t kMemoryFactor = 6;
 constexpr std::size_t kCopyBase = std::size_t{1} << 20;
 constexpr std::size_t kCopyFactor = 4;
 // Index bytes between two fill notices: often enough to stay ahead of, rare enough to cost nothing.
+// Every item and string is charged before it is added, so an array grows by no more than this
+// between two notices, but for the item whose charge brings the notice and one of a failure.
 constexpr std::size_t kFillNoticeEvery = std::size_t{64} << 10;
+static_assert(kFillNoticeEvery + 2 * sizeof(Item) <= kFillReach);
 
 std::string Hex(std::uint8_t b) {
   const char* digits = "0123456789ABCDEF";

@@ -60,7 +60,7 @@ namespace {
 
 constexpr std::size_t kPage = 4096;
 constexpr std::size_t kWarmFrom = std::size_t{2} << 20;  // smaller arrays fault little
-constexpr std::size_t kWarmBatch = 16 * kPage;            // touched between two looks at the writer
+constexpr std::size_t kWarmBatch = 8 * kPage;             // touched between two looks at the writer
 
 }  // namespace
 
@@ -69,17 +69,21 @@ struct PageWarmer::State {
     char* begin;
     std::size_t capacity;
     std::size_t written;
-    std::size_t warmed;  // pages below are done (or written)
+    std::size_t warmed;  // pages below are done, or the writer's
+    // Where the writer may be writing until it tells again: never touched from here.
+    std::size_t Reach() const { return std::min(capacity, (written + kReach + kPage - 1) / kPage * kPage); }
     // How far ahead of the writer: far enough that it never waits, near enough that little is
     // taken that it will not use (the arrays are reserved for the worst case).
-    std::size_t Lead() const { return std::min<std::size_t>(std::size_t{2} << 20, capacity / 16); }
+    std::size_t End() const {
+      return std::min(capacity, written + kReach + std::min<std::size_t>(std::size_t{2} << 20, capacity / 16)) / kPage * kPage;
+    }
   };
 
   std::mutex mutex;
   std::condition_variable wake;     // work, or the end
   std::condition_variable settled;  // a batch is done
   std::vector<Array> arrays;
-  bool touching = false;
+  char* busy = nullptr;  // the first page of the batch being touched, or null
   bool quit = false;
   std::thread thread;
 
@@ -91,8 +95,8 @@ struct PageWarmer::State {
   // The next pages to warm, or false.
   bool Next(char*& from, char*& to) {
     for (Array& a : arrays) {
-      const std::size_t start = std::max(a.warmed, (a.written + kPage - 1) / kPage * kPage);
-      const std::size_t end = std::min(a.capacity, a.written + a.Lead()) / kPage * kPage;
+      const std::size_t start = std::max(a.warmed, a.Reach());
+      const std::size_t end = a.End();
       if (start >= end) continue;
       const std::size_t stop = std::min(end, start + kWarmBatch);
       from = a.begin + start;
@@ -110,16 +114,14 @@ struct PageWarmer::State {
       char* to = nullptr;
       wake.wait(lock, [&] { return quit || Next(from, to); });
       if (quit) return;
-      touching = true;
+      busy = from;
       lock.unlock();
-      for (char* page = from; page < to; page += kPage) {
-        char zero = 0;
-        // Writes (so that the page is made writable, not mapped to the zero page), and only
-        // where the writer has not been.
-        __atomic_compare_exchange_n(page, &zero, char{0}, false, __ATOMIC_RELAXED, __ATOMIC_RELAXED);
-      }
+      // A write, so that the page is made writable and not mapped to the shared zero page. The
+      // writer is elsewhere: it has not reached these pages, and waits for them (Filled) before
+      // it may. The mutex orders these writes before its own.
+      for (char* page = from; page < to; page += kPage) *static_cast<volatile char*>(page) = 0;
       lock.lock();
-      touching = false;
+      busy = nullptr;
       settled.notify_all();
     }
   }
@@ -144,13 +146,14 @@ void PageWarmer::Filled(const void* block, std::size_t written, std::size_t capa
   if (capacity < kWarmFrom) return;
   State& s = *state_;
   {
-    std::lock_guard lock(s.mutex);
-    auto it = std::find_if(s.arrays.begin(), s.arrays.end(), [&](const State::Array& a) { return a.begin == block; });
-    if (it == s.arrays.end()) {
-      s.arrays.push_back({static_cast<char*>(const_cast<void*>(block)), capacity, written, 0});
-    } else {
-      it->written = std::max(it->written, written);
-    }
+    std::unique_lock lock(s.mutex);
+    char* const begin = static_cast<char*>(const_cast<void*>(block));
+    auto it = std::find_if(s.arrays.begin(), s.arrays.end(), [&](const State::Array& a) { return a.begin == begin; });
+    if (it == s.arrays.end()) it = s.arrays.insert(s.arrays.end(), {begin, capacity, written, 0});
+    it->written = std::max(it->written, written);
+    // A batch being touched within the writer's reach is finished first.
+    const std::size_t reach = it->Reach();
+    s.settled.wait(lock, [&] { return s.busy == nullptr || s.busy < begin || s.busy >= begin + reach; });
     s.Start();
   }
   s.wake.notify_one();
@@ -164,7 +167,7 @@ void PageWarmer::Start() {
 void PageWarmer::Stop() {
   std::unique_lock lock(state_->mutex);
   state_->arrays.clear();
-  state_->settled.wait(lock, [&] { return !state_->touching; });
+  state_->settled.wait(lock, [&] { return state_->busy == nullptr; });
 }
 
 char* TakeLargeBuffer(std::size_t bytes) {

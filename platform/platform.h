@@ -265,8 +265,9 @@ std::pmr::memory_resource* LargeBlocks();
 // on most machines, but over 10 us in some virtual machines, and where huge pages are out of reach
 // (Windows programs, Wine) that is a third of the time a big cookie's index takes to build. A
 // PageWarmer writes those pages first, on a thread of its own, a little ahead of a writer that
-// fills arrays front to back and tells it how far it is. What it writes is a zero where a zero
-// is (one atomic compare-and-swap a page), so a writer that overtakes it loses nothing.
+// fills arrays front to back and tells it how far it is. It never touches what the writer may be
+// writing: the writer promises to write no further than kReach past what it told last before it
+// tells again, and a batch of pages within that reach is finished before Filled returns.
 class PageWarmer {
  public:
   PageWarmer();
@@ -274,9 +275,11 @@ class PageWarmer {
   PageWarmer(const PageWarmer&) = delete;
   PageWarmer& operator=(const PageWarmer&) = delete;
 
-  // The array at `block`, `capacity` bytes, is written up to `written`: pages a little further
-  // get warmed. Arrays under 2 MiB are left alone; the thread starts with the first larger one.
-  // A null block: Stop().
+  static constexpr std::size_t kReach = std::size_t{128} << 10;
+
+  // The array at `block`, `capacity` bytes, is written up to `written`, and until the next call
+  // will not be written past `written` + kReach: pages further on get warmed. Arrays under 2 MiB
+  // are left alone. A null block: Stop().
   void Filled(const void* block, std::size_t written, std::size_t capacity);
   // Forgets the arrays; once it returns no page of them is touched any more.
   void Stop();

@@ -40,6 +40,8 @@ void ValuesLoader::Cancel() {
   done_ = nullptr;
 }
 
+static_assert(lso::kFillReach <= platform::PageWarmer::kReach, "the warmer could touch what the reader writes");
+
 void ValuesLoader::Work() {
   while (true) {
     std::string path;
