@@ -16,7 +16,7 @@ own record of the press (or key) to the end of the first paint that shows the ne
 
 For the Values tab the tree logs when its rows were set and painted, and the memory the shown
 file holds (the file's bytes and the reader's index, and the expanded rows) besides the process's
-working set at the press and after the paint, which also holds Text1's copy of the file. The cookies are made by vesk_make_sol (a Linux
+working set at the press and after the paint (Text1 is filled only when its tab is shown). The cookies are made by vesk_make_sol (a Linux
 build's bench/vesk_make_sol): nested typed objects as a player writes them.
 
 Each case starts the program afresh over a store that holds only that case's cookies (the
@@ -221,7 +221,7 @@ class Bench:
     def values_case(self, folder, size, again):
         """Ctrl+Tab to the Values tab, then a click on the cookie: seconds from the press to the
         painted tree, from a Ctrl+A sent right after the press to the title with its count, the
-        bytes held for the tree, and the growth of the working set (the text shown in Text1 too);
+        bytes held for the tree, and the growth of the working set;
         then `again` more clicks on the store's two copies of the cookie in turn, each timed from
         the press to the painted tree."""
         self.use_store(folder)
@@ -490,7 +490,7 @@ def main():
     if value_rows:
         print("| cookie clicked, Values tab open | press to painted tree, first click | the same, later clicks "
               "(median of each run) | Ctrl+A after the first press to title | Ctrl+A answered before the tree "
-              "| held for the tree / file | working set growth / file (Text1's too) |")
+              "| held for the tree / file | working set growth / file |")
         print("|---|---|---|---|---|---|---|")
         for row in value_rows:
             print("| %s | %s | %s | %s | %s | %s | %s |" % row)
