@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <utility>
@@ -85,11 +86,17 @@ struct PageWarmer::State {
   std::vector<Array> arrays;
   char* busy = nullptr;  // the first page of the batch being touched, or null
   bool quit = false;
+  bool noThread = false;  // the system would not start one
   std::thread thread;
 
-  // With the mutex held.
+  // With the mutex held. Without a thread nothing is warmed, and nothing else changes.
   void Start() {
-    if (!thread.joinable()) thread = std::thread([this] { Work(); });
+    if (thread.joinable() || noThread) return;
+    try {
+      thread = std::thread([this] { Work(); });
+    } catch (const std::system_error&) {
+      noThread = true;
+    }
   }
 
   // The next pages to warm, or false.
