@@ -21,6 +21,8 @@ constexpr int kMaxDuplicates = 100;
 constexpr std::size_t kSmallObject = 8;
 // A typed object's JSON form begins with "$class": a member of that name must give way.
 constexpr std::uint32_t kClassMember = 0xFFFFFFFF;
+// The class member among string-table entries (kNoString is the empty name).
+constexpr std::uint32_t kClassEntry = 0xFFFFFFFE;
 
 std::uint32_t Hash(std::string_view s) { return static_cast<std::uint32_t>(std::hash<std::string_view>()(s)); }
 
@@ -47,18 +49,35 @@ void Reader::CheckKeys(std::uint32_t container, std::size_t offset) {
   if (n < 2) return;
   std::string a, b;
   if (n <= kSmallObject) {
+    // Equal entries hold equal names, so a set of entries checked once holds no duplicate
+    // wherever it comes again; a set with one is checked every time, as each must be reported.
+    std::uint32_t entries[kSmallObject];
+    CheckedNames* checked = nullptr;
+    if (NameEntries(container, entries)) {
+      std::uint32_t hash = 0;
+      for (std::uint32_t k = 0; k < n; ++k) hash = hash * 31 + entries[k];
+      checked = &checked_[hash % std::size(checked_)];
+      if (checked->count == n && std::equal(entries, entries + n, checked->entries)) return;
+    }
     // Each name once, then every pair; a name that is not UTF-8 gets its own buffer.
     std::string_view names[kSmallObject];
     for (std::uint32_t k = 0; k < n; ++k) names[k] = MemberName(container, k, small_[k]);
+    bool renamed = false;
     for (std::uint32_t head = 0; head < n; ++head) {
       if (members_[head].row == kDone) continue;
       std::uint32_t number = 2;
-      const std::string name(names[head]);
       for (std::uint32_t later = head + 1; later < n; ++later) {
-        if (members_[later].row == kDone || names[later] != name) continue;
+        if (members_[later].row == kDone || names[later] != names[head]) continue;
+        // Renaming looks names up again: the head's is copied first.
+        const std::string name(names[head]);
         number = Rename(container, offset, head, later, name, number) + 1;
         members_[later].row = kDone;
+        renamed = true;
       }
+    }
+    if (checked && !renamed) {
+      checked->count = static_cast<std::uint32_t>(n);
+      std::copy(entries, entries + n, checked->entries);
     }
     return;
   }
@@ -85,6 +104,32 @@ void Reader::CheckKeys(std::uint32_t container, std::size_t offset) {
     }
     i = runEnd;
   }
+}
+
+bool Reader::NameEntries(std::uint32_t container, std::uint32_t* entries) const {
+  const Traits* traits = nullptr;
+  for (std::size_t k = 0; k < members_.size(); ++k) {
+    const Member& m = members_[k];
+    if (m.item == kClassMember) {
+      entries[k] = kClassEntry;
+      continue;
+    }
+    const Item& item = t_.items[m.item];
+    if (item.key() == KeyForm::Amf3) {
+      std::size_t at = item.at;
+      std::uint32_t u = 0;
+      // A name defined here has an entry too, but finding it costs more than comparing.
+      if (!ReadU29(in_, at, u) || (u & 1)) return false;
+      entries[k] = u >> 1;
+    } else if (item.key() == KeyForm::Sealed) {
+      if (!traits && container != kRootItem) traits = t_.TraitsOf(container);
+      if (!traits || m.row >= traits->count) return false;
+      entries[k] = t_.traitNames[traits->firstName + m.row];
+    } else {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool Reader::Taken(std::uint32_t container, const std::string& candidate) const {

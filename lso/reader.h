@@ -88,6 +88,9 @@ class Reader {
   // gives a later duplicate a number so that each name stands once.
   void CheckKeys(std::uint32_t container, std::size_t offset);
   std::string_view MemberName(std::uint32_t container, std::uint32_t n, std::string& buffer) const;
+  // The string-table entry of each member's name, when every name is an AMF3 one taken from the
+  // table; false otherwise.
+  bool NameEntries(std::uint32_t container, std::uint32_t* entries) const;
   bool Taken(std::uint32_t container, const std::string& candidate) const;
   std::uint32_t Rename(std::uint32_t container, std::size_t offset, std::uint32_t first, std::uint32_t later,
                        const std::string& name, std::uint32_t number);
@@ -103,6 +106,13 @@ class Reader {
   std::vector<Member> members_;
   std::vector<std::uint64_t> order_;  // hash << 32 | index into members_
   std::string small_[8];              // names of a small object that are not UTF-8
+  // Small objects repeat their class's names, by table entry: the sets of entries found free of
+  // duplicates, by a hash of the set.
+  struct CheckedNames {
+    std::uint32_t count = 0;
+    std::uint32_t entries[8];
+  };
+  CheckedNames checked_[64] = {};
 
   struct Frame {
     std::uint32_t item;  // the open container; kRootItem for the pairs

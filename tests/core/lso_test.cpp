@@ -591,15 +591,21 @@ TEST(LsoLimits, CollidingKeysAreRenamedAndReported) {
   const Tape tape = Read(A3(a3::Pair("o", a3::Anonymous(a3::Str("a\xfe") + a3::Integer(1) + a3::Str("a\xff") + a3::Integer(2) +
                                                        a3::Str("a\xef\xbf\xbd (2)") + a3::Integer(3))) +
                             a3::Pair("t", a3::Object("C", 1, a3::Str("$class"), a3::Integer(4), false)) +
-                            a3::Pair("o", a3::ObjectRef(0x0A, 0))));
+                            a3::Pair("o", a3::ObjectRef(0x0A, 0)) +
+                            // The same table entries twice: each object is renamed and reported.
+                            Repeat(a3::Pair("p", a3::Anonymous(a3::Ref(1) + a3::Integer(5) + a3::Ref(2) + a3::Integer(6))), 2)));
   EXPECT_EQ(Json(tape), "{\"o\":{\"a\xEF\xBF\xBD\":1,\"a\xEF\xBF\xBD (3)\":2,\"a\xEF\xBF\xBD (2)\":3},"
-                        "\"t\":{\"$class\":\"C\",\"$class (2)\":4},\"o (2)\":{\"$ref\":\"/values/o\"}}");
+                        "\"t\":{\"$class\":\"C\",\"$class (2)\":4},\"o (2)\":{\"$ref\":\"/values/o\"},"
+                        "\"p\":{\"a\xEF\xBF\xBD\":5,\"a\xEF\xBF\xBD (2)\":6},\"p (2)\":{\"a\xEF\xBF\xBD\":5,\"a\xEF\xBF\xBD (2)\":6}}");
   std::vector<std::string> messages;
   for (const Problem& p : tape.Problems()) messages.push_back(p.message);
   EXPECT_EQ(messages, (std::vector<std::string>{
                           "keys \"a\\xFE\" and \"a\\xFF\" read the same in JSON; the later one is written as \"a\xEF\xBF\xBD (3)\"",
                           "key \"$class\" of a typed object stands beside its class name in JSON; the later one is written as \"$class (2)\"",
-                          "duplicate key \"o\"; the later one is written as \"o (2)\""}));
+                          "keys \"a\\xFE\" and \"a\\xFF\" read the same in JSON; the later one is written as \"a\xEF\xBF\xBD (2)\"",
+                          "keys \"a\\xFE\" and \"a\\xFF\" read the same in JSON; the later one is written as \"a\xEF\xBF\xBD (2)\"",
+                          "duplicate key \"o\"; the later one is written as \"o (2)\"",
+                          "duplicate key \"p\"; the later one is written as \"p (2)\""}));
   EXPECT_EQ(tape.JsonKey(tape.Child(tape.Child(kRoot, 0), 1)), "a\xEF\xBF\xBD (3)");
   CheckForms(tape);
 
