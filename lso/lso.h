@@ -61,7 +61,8 @@ class Tape {
   Tape(Tape&&) noexcept;
   Tape& operator=(Tape&&) noexcept;
 
-  const std::string& Bytes() const;
+  std::string_view Bytes() const;
+  std::size_t BytesHeld() const;  // the memory the file's bytes take, their buffer's slack included
   std::string_view Name() const;  // the object's name from the header (raw bytes)
   int Amf() const;                // 0 or 3; 0 also when the header could not be read
   bool HeaderRead() const;        // false when the file is no .sol file (or too large)
@@ -129,6 +130,10 @@ struct FillNotice {
 };
 Tape Read(std::string bytes, std::pmr::memory_resource* index = std::pmr::get_default_resource(),
           FillNotice fill = {});
+// The same over bytes that `owner` holds in `held` bytes of memory (a buffer the caller reuses,
+// say): the tape keeps `owner` while it lives and lets it go before its index.
+Tape Read(std::shared_ptr<const void> owner, std::string_view bytes, std::size_t held,
+          std::pmr::memory_resource* index = std::pmr::get_default_resource(), FillNotice fill = {});
 
 // Where the writers put their output, a piece at a time.
 class Sink {

@@ -337,7 +337,8 @@ Tape::~Tape() = default;
 Tape::Tape(Tape&&) noexcept = default;
 Tape& Tape::operator=(Tape&&) noexcept = default;
 
-const std::string& Tape::Bytes() const { return impl_->bytes; }
+std::string_view Tape::Bytes() const { return impl_->bytes; }
+std::size_t Tape::BytesHeld() const { return impl_->held; }
 std::string_view Tape::Name() const { return impl_->name; }
 int Tape::Amf() const { return impl_->amf; }
 bool Tape::HeaderRead() const { return impl_->headerRead; }
@@ -505,6 +506,14 @@ std::size_t Tape::Offset(NodeId node) const {
 }
 
 Tape Read(std::string bytes, std::pmr::memory_resource* index, FillNotice fill) {
+  auto held = std::make_shared<const std::string>(std::move(bytes));
+  const std::string_view view = *held;
+  const std::size_t capacity = held->capacity();
+  return Read(std::move(held), view, capacity, index, fill);
+}
+
+Tape Read(std::shared_ptr<const void> owner, std::string_view bytes, std::size_t held, std::pmr::memory_resource* index,
+          FillNotice fill) {
   Tape tape(index);
   Tape::Impl& t = tape.impl();
   // Also when reading throws: the arrays go with the tape, after this.
@@ -514,7 +523,9 @@ Tape Read(std::string bytes, std::pmr::memory_resource* index, FillNotice fill) 
       if (fill.filled) fill.filled(fill.context, nullptr, 0, 0);
     }
   } finish{fill};
-  t.bytes = std::move(bytes);
+  t.owner = std::move(owner);
+  t.bytes = bytes;
+  t.held = held;
   if (t.bytes.size() > kMaxFileBytes) {
     t.problems.push_back(Problem{0, "the file is larger than " + std::to_string(kMaxFileBytes >> 20) +
                                         " MiB and was not decoded"});

@@ -133,7 +133,8 @@ namespace vesk::lso {
 struct Tape::Impl {
   explicit Impl(std::pmr::memory_resource* index) : items(index), strings(index) {}
 
-  std::string bytes;
+  std::string_view bytes;  // the file, held by `owner`
+  std::size_t held = 0;    // the memory `owner` takes for it
   std::string name;
   int amf = 0;
   bool headerRead = false;
@@ -146,6 +147,8 @@ struct Tape::Impl {
   std::vector<std::pair<std::uint32_t, std::string>> pointers;
   // Where the children of the containers asked about begin (see tape.cpp), made on demand.
   mutable std::unordered_map<std::uint32_t, std::vector<detail::Mark>> marks;
+  // Last, so that it goes first: whoever reuses the file's buffer may have it back sooner.
+  std::shared_ptr<const void> owner;
 
   std::string_view in() const { return bytes; }
   // Where the value of item `i` begins.

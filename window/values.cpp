@@ -217,6 +217,6 @@ std::string ValuesModel::AllJson() const {
   return sink.text;
 }
 
-std::size_t ValuesModel::MemoryBytes() const { return tape_.Bytes().capacity() + tape_.IndexBytes(); }
+std::size_t ValuesModel::MemoryBytes() const { return tape_.BytesHeld() + tape_.IndexBytes(); }
 
 }  // namespace vesk::window

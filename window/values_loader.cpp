@@ -54,11 +54,17 @@ void ValuesLoader::Work() {
       waiting_.reset();
       ticket = wanted_;
     }
-    std::string bytes;
+    // A large buffer: the one the last file was read into comes back when its tape goes, and
+    // reading into touched pages spares a page fault each (under Wine most of a big file's read).
+    auto bytes = std::make_shared<platform::LargeString>();
     // One byte past the reader's limit tells a file of exactly the limit from a larger one.
-    const bool read = system_.ReadFileHead(path, lso::kMaxFileBytes + 1, bytes).ok();
+    const bool read = system_.ReadLargeFileHead(path, lso::kMaxFileBytes + 1, *bytes).ok();
     auto tape = std::make_shared<std::optional<lso::Tape>>();
-    if (read) *tape = lso::Read(std::move(bytes), platform::LargeBlocks(), {&platform::PageWarmer::Notice, &warmer_});
+    if (read) {
+      const std::string_view view = *bytes;
+      const std::size_t held = bytes->capacity();
+      *tape = lso::Read(std::move(bytes), view, held, platform::LargeBlocks(), {&platform::PageWarmer::Notice, &warmer_});
+    }
     {
       std::lock_guard lock(mutex_);
       if (stop_) return;
