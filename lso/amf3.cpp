@@ -23,8 +23,7 @@ bool Decodable(std::string_view className) {
 
 }  // namespace
 
-bool Reader::U29(std::uint32_t& out, const Slot* slot) {
-  if (ReadU29(in_, pos_, out)) return true;
+bool Reader::U29CutOff(const Slot* slot) {
   pos_ = in_.size();
   Fail(pos_, "value cut off by the end of the file", slot);
   return false;

@@ -23,10 +23,6 @@ std::string Hex(std::uint8_t b) {
   return {digits[b >> 4], digits[b & 15]};
 }
 
-// Scalars that nothing can refer to may share a run.
-bool Runnable(Kind kind) {
-  return kind <= Kind::String || kind == Kind::Xml || kind == Kind::Date;
-}
 
 }  // namespace
 
@@ -93,32 +89,29 @@ void Reader::FailType(std::size_t at, bool amf3, std::uint8_t type, const Slot* 
   }
 }
 
-bool Reader::Need(std::uint64_t n, const Slot* slot, const char* what) {
-  if (n <= Left()) return true;
+bool Reader::TooDeep(std::size_t at, const Slot* slot) {
+  Fail(at, "nested deeper than " + std::to_string(kMaxDepth) + " levels", slot);
+  return false;
+}
+
+bool Reader::CutOff(const Slot* slot, const char* what) {
   Fail(pos_, std::string(what) + " cut off by the end of the file", slot);
   return false;
 }
 
-bool Reader::NeedLength(std::uint64_t n, std::size_t at, const Slot* slot) {
-  if (n <= Left()) return true;
+bool Reader::PastTheEnd(std::uint64_t n, std::size_t at, const Slot* slot) {
   Fail(at, "length " + std::to_string(n) + " runs past the end of the file (" + std::to_string(Left()) + " bytes left)",
        slot);
   return false;
 }
 
-bool Reader::NeedCount(std::uint64_t count, std::uint64_t each, std::size_t at, const Slot* slot) {
-  if (count * each <= Left()) return true;
+bool Reader::TooMany(std::uint64_t count, std::size_t at, const Slot* slot) {
   Fail(at, "count " + std::to_string(count) + " is more than the " + std::to_string(Left()) + " bytes left can hold",
        slot);
   return false;
 }
 
-bool Reader::Charge(std::size_t bytes, std::size_t at, const Slot* slot) {
-  if (bytes <= memory_) {
-    memory_ -= bytes;
-    if (memory_ < fillAt_) Filled();
-    return true;
-  }
+bool Reader::OverMemory(std::size_t at, const Slot* slot) {
   Fail(at,
        "the values would take more than " + std::to_string((kMemoryBase + kMemoryFactor * in_.size()) >> 20) +
            " MiB of memory; the rest is not read",
@@ -126,88 +119,10 @@ bool Reader::Charge(std::size_t bytes, std::size_t at, const Slot* slot) {
   return false;
 }
 
-bool Reader::ChargeCopy(std::size_t bytes, std::size_t at, const Slot* slot) {
-  if (bytes <= copies_) {
-    copies_ -= bytes;
-    return true;
-  }
+bool Reader::OverCopies(std::size_t at, const Slot* slot) {
   Fail(at, "references copy more than " + std::to_string(kCopyBase + kCopyFactor * in_.size()) + " bytes; the rest is not read",
        slot);
   return false;
-}
-
-// Containers and externalizable wrappers count as levels; scalars do not.
-bool Reader::Enter(std::size_t at, const Slot* slot) {
-  if (depth_ < kMaxDepth) return true;
-  Fail(at, "nested deeper than " + std::to_string(kMaxDepth) + " levels", slot);
-  return false;
-}
-
-// A keyed item also needs room while its object's names are checked (keys.cpp).
-std::size_t Reader::ItemCost(const Slot& slot) {
-  return sizeof(Item) + (slot.key == KeyForm::None ? 0 : sizeof(Member) + sizeof(std::uint64_t));
-}
-
-Item Reader::MakeItem(const Slot& slot, Tag tag, std::size_t valueAt, bool amf3, bool switched) const {
-  const bool keyed = slot.key == KeyForm::Amf0 || slot.key == KeyForm::Amf3;
-  return Item::Make(keyed ? slot.keyAt : static_cast<std::uint32_t>(valueAt), tag, slot.key, amf3, switched);
-}
-
-bool Reader::Scalar(const Slot& slot, std::size_t valueAt, bool amf3, bool switched, Kind kind, bool alone) {
-  Frame& frame = frames_.back();
-  // What an externalizable wrapper stands for is one value of its own, never part of a run.
-  const bool runnable = slot.key == KeyForm::None && !alone && Runnable(kind) &&
-                        frame.item != kRootItem && t_.items[frame.item].tag() != Tag::External;
-  if (runnable && frame.run != kNoRun && frame.run + 1 == t_.items.size()) {
-    Item& run = t_.items[frame.run];
-    // The run's elements are read in the encoding of their container; an AMF0 element may still
-    // switch to AMF3 on its own.
-    if (run.amf3() == (amf3 && !switched) && run.payload() < kMaxRun) {
-      run.set_payload(run.payload() + 1);
-      return true;
-    }
-  }
-  if (!Charge(ItemCost(slot), valueAt, &slot)) return false;
-  if (runnable) {
-    const std::size_t at = switched ? valueAt - 1 : valueAt;
-    Item run = Item::Make(static_cast<std::uint32_t>(at), Tag::Run, KeyForm::None, amf3 && !switched, false);
-    run.set_payload(1);
-    frame.run = static_cast<std::uint32_t>(t_.items.size());
-    t_.items.push_back(run);
-    return true;
-  }
-  Item item = MakeItem(slot, Tag::Scalar, valueAt, amf3, switched);
-  item.aux = static_cast<std::uint32_t>(kind);
-  t_.items.push_back(item);
-  frame.run = kNoRun;
-  return true;
-}
-
-bool Reader::Open(const Slot& slot, Tag tag, std::size_t valueAt, bool amf3, bool switched) {
-  if (!Enter(valueAt, &slot) || !Charge(ItemCost(slot), valueAt, &slot)) return false;
-  frames_.back().run = kNoRun;
-  frames_.push_back(Frame{static_cast<std::uint32_t>(t_.items.size()), kNoRun});
-  t_.items.push_back(MakeItem(slot, tag, valueAt, amf3, switched));
-  ++depth_;
-  return true;
-}
-
-void Reader::Close() {
-  const std::uint32_t item = frames_.back().item;
-  t_.items[item].aux = static_cast<std::uint32_t>(t_.items.size());
-  const Tag tag = t_.items[item].tag();
-  if (tag == Tag::Object || tag == Tag::Array) CheckKeys(item, t_.ValueAt(item));
-  frames_.pop_back();
-  --depth_;
-}
-
-bool Reader::Reference(const Slot& slot, std::size_t valueAt, bool amf3, bool switched, std::uint32_t target) {
-  if (!Charge(ItemCost(slot), valueAt, &slot)) return false;
-  Item item = MakeItem(slot, Tag::Reference, valueAt, amf3, switched);
-  item.aux = target;
-  t_.items.push_back(item);
-  frames_.back().run = kNoRun;
-  return true;
 }
 
 bool Reader::Header() {

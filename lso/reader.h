@@ -35,12 +35,30 @@ class Reader {
   [[gnu::noinline]] void FailReference(std::size_t at, const char* what, std::size_t index, std::size_t size,
                                        const char* tail, const Slot* slot);
   [[gnu::noinline]] void FailType(std::size_t at, bool amf3, std::uint8_t type, const Slot* slot);
-  bool Need(std::uint64_t n, const Slot* slot, const char* what = "value");
-  bool NeedLength(std::uint64_t n, std::size_t at, const Slot* slot);
-  bool NeedCount(std::uint64_t count, std::uint64_t each, std::size_t at, const Slot* slot);
+  bool Need(std::uint64_t n, const Slot* slot, const char* what = "value") { return n <= Left() || CutOff(slot, what); }
+  bool NeedLength(std::uint64_t n, std::size_t at, const Slot* slot) { return n <= Left() || PastTheEnd(n, at, slot); }
+  bool NeedCount(std::uint64_t count, std::uint64_t each, std::size_t at, const Slot* slot) {
+    return count * each <= Left() || TooMany(count, at, slot);
+  }
   // Memory the index takes, and copies that references make, against their budgets.
-  bool Charge(std::size_t bytes, std::size_t at, const Slot* slot);
-  bool ChargeCopy(std::size_t bytes, std::size_t at, const Slot* slot);
+  bool Charge(std::size_t bytes, std::size_t at, const Slot* slot) {
+    if (bytes > memory_) return OverMemory(at, slot);
+    memory_ -= bytes;
+    if (memory_ < fillAt_) Filled();
+    return true;
+  }
+  bool ChargeCopy(std::size_t bytes, std::size_t at, const Slot* slot) {
+    if (bytes > copies_) return OverCopies(at, slot);
+    copies_ -= bytes;
+    return true;
+  }
+  // The failures of the checks above: each fails, and returns false.
+  [[gnu::noinline]] bool CutOff(const Slot* slot, const char* what);
+  [[gnu::noinline]] bool PastTheEnd(std::uint64_t n, std::size_t at, const Slot* slot);
+  [[gnu::noinline]] bool TooMany(std::uint64_t count, std::size_t at, const Slot* slot);
+  [[gnu::noinline]] bool OverMemory(std::size_t at, const Slot* slot);
+  [[gnu::noinline]] bool OverCopies(std::size_t at, const Slot* slot);
+  [[gnu::noinline]] bool TooDeep(std::size_t at, const Slot* slot);
   // Tells fill_ how far the index's arrays are written.
   [[gnu::noinline]] void Filled();
   bool Enter(std::size_t at, const Slot* slot);
@@ -65,7 +83,8 @@ class Reader {
 
   // ---- amf3.cpp ----
   void Value3(const Slot& slot, bool switched);
-  bool U29(std::uint32_t& out, const Slot* slot);
+  bool U29(std::uint32_t& out, const Slot* slot) { return ReadU29(in_, pos_, out) || U29CutOff(slot); }
+  [[gnu::noinline]] bool U29CutOff(const Slot* slot);
   // A string, inline or from the table; `out` points into the file; `index` is its table entry
   // (kNoString for the empty string).
   bool String3(std::string_view& out, const Slot* slot, std::uint32_t* index = nullptr);
@@ -135,5 +154,82 @@ class Reader {
   std::vector<std::uint32_t> objects_;      // the AMF3 object table: items
   int duplicates_ = 0;
 };
+
+// Scalars that nothing can refer to may share a run.
+inline bool Runnable(Kind kind) { return kind <= Kind::String || kind == Kind::Xml || kind == Kind::Date; }
+
+// What every value passes through, here so that it is compiled into the readers of values: a
+// call passes only four arguments in registers on Windows, and the loads of the others from the
+// stack stall (a third of the time a big file took there).
+
+// Containers and externalizable wrappers count as levels; scalars do not.
+inline bool Reader::Enter(std::size_t at, const Slot* slot) { return depth_ < kMaxDepth || TooDeep(at, slot); }
+
+// A keyed item also needs room while its object's names are checked (keys.cpp).
+inline std::size_t Reader::ItemCost(const Slot& slot) {
+  return sizeof(Item) + (slot.key == KeyForm::None ? 0 : sizeof(Member) + sizeof(std::uint64_t));
+}
+
+inline Item Reader::MakeItem(const Slot& slot, Tag tag, std::size_t valueAt, bool amf3, bool switched) const {
+  const bool keyed = slot.key == KeyForm::Amf0 || slot.key == KeyForm::Amf3;
+  return Item::Make(keyed ? slot.keyAt : static_cast<std::uint32_t>(valueAt), tag, slot.key, amf3, switched);
+}
+
+[[gnu::always_inline]] inline bool Reader::Scalar(const Slot& slot, std::size_t valueAt, bool amf3, bool switched, Kind kind, bool alone) {
+  Frame& frame = frames_.back();
+  // What an externalizable wrapper stands for is one value of its own, never part of a run.
+  const bool runnable = slot.key == KeyForm::None && !alone && Runnable(kind) &&
+                        frame.item != kRootItem && t_.items[frame.item].tag() != Tag::External;
+  if (runnable && frame.run != kNoRun && frame.run + 1 == t_.items.size()) {
+    Item& run = t_.items[frame.run];
+    // The run's elements are read in the encoding of their container; an AMF0 element may still
+    // switch to AMF3 on its own.
+    if (run.amf3() == (amf3 && !switched) && run.payload() < kMaxRun) {
+      run.set_payload(run.payload() + 1);
+      return true;
+    }
+  }
+  if (!Charge(ItemCost(slot), valueAt, &slot)) return false;
+  if (runnable) {
+    const std::size_t at = switched ? valueAt - 1 : valueAt;
+    Item run = Item::Make(static_cast<std::uint32_t>(at), Tag::Run, KeyForm::None, amf3 && !switched, false);
+    run.set_payload(1);
+    frame.run = static_cast<std::uint32_t>(t_.items.size());
+    t_.items.push_back(run);
+    return true;
+  }
+  Item item = MakeItem(slot, Tag::Scalar, valueAt, amf3, switched);
+  item.aux = static_cast<std::uint32_t>(kind);
+  t_.items.push_back(item);
+  frame.run = kNoRun;
+  return true;
+}
+
+[[gnu::always_inline]] inline bool Reader::Open(const Slot& slot, Tag tag, std::size_t valueAt, bool amf3, bool switched) {
+  if (!Enter(valueAt, &slot) || !Charge(ItemCost(slot), valueAt, &slot)) return false;
+  frames_.back().run = kNoRun;
+  frames_.push_back(Frame{static_cast<std::uint32_t>(t_.items.size()), kNoRun});
+  t_.items.push_back(MakeItem(slot, tag, valueAt, amf3, switched));
+  ++depth_;
+  return true;
+}
+
+inline void Reader::Close() {
+  const std::uint32_t item = frames_.back().item;
+  t_.items[item].aux = static_cast<std::uint32_t>(t_.items.size());
+  const Tag tag = t_.items[item].tag();
+  if (tag == Tag::Object || tag == Tag::Array) CheckKeys(item, t_.ValueAt(item));
+  frames_.pop_back();
+  --depth_;
+}
+
+inline bool Reader::Reference(const Slot& slot, std::size_t valueAt, bool amf3, bool switched, std::uint32_t target) {
+  if (!Charge(ItemCost(slot), valueAt, &slot)) return false;
+  Item item = MakeItem(slot, Tag::Reference, valueAt, amf3, switched);
+  item.aux = target;
+  t_.items.push_back(item);
+  frames_.back().run = kNoRun;
+  return true;
+}
 
 }  // namespace vesk::lso::detail

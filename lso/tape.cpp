@@ -34,12 +34,6 @@ std::size_t Tape::Impl::ValueAt(std::uint32_t i) const {
   return item.switched() ? at + 1 : at;
 }
 
-std::string_view Tape::Impl::TableString(std::uint32_t index) const {
-  std::size_t at = strings[index];
-  std::uint32_t u = 0;
-  detail::ReadU29(in(), at, u);
-  return in().substr(at, u >> 1);
-}
 
 const detail::Traits* Tape::Impl::TraitsOf(std::uint32_t i) const {
   std::size_t at = ValueAt(i) + 1;

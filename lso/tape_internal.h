@@ -154,7 +154,12 @@ struct Tape::Impl {
   // Where the value of item `i` begins.
   std::size_t ValueAt(std::uint32_t i) const;
   // The string of the AMF3 table entry.
-  std::string_view TableString(std::uint32_t index) const;
+  std::string_view TableString(std::uint32_t index) const {
+    std::size_t at = strings[index];
+    std::uint32_t u = 0;
+    detail::ReadU29(in(), at, u);
+    return in().substr(at, u >> 1);
+  }
   // The traits of the AMF3 object item `i`.
   const detail::Traits* TraitsOf(std::uint32_t i) const;
   // The item after the subtree of item `i`.
