@@ -16,16 +16,17 @@ void Form1::ShowValues(const std::string* cookie) {
   if (!v_) return;
   valuesPath_.reset();
   if (cookie) valuesPath_ = *cookie;
-  // The next file is asked for first: the other thread reads it while the view is emptied here.
   const bool loading = cookie && Tab == 1;
-  if (loading) LoadValues();
-  else loader_->Cancel();
+  if (!loading) loader_->Cancel();
   if (model_ || awaiting_) {
     if (loading) v_->Values.AwaitModel();
     else v_->Values.SetModel(nullptr);
     awaiting_ = loading;
+    // Before the next file is asked for: the buffer the old one gives back is the one the next
+    // is read into (fresh memory costs a page fault each 4 KiB, most of a big file's read).
     model_.reset();
   }
+  if (loading) LoadValues();
 }
 
 void Form1::LoadValues() {
