@@ -160,7 +160,14 @@ inline bool Runnable(Kind kind) { return kind <= Kind::String || kind == Kind::X
 
 // What every value passes through, here so that it is compiled into the readers of values: a
 // call passes only four arguments in registers on Windows, and the loads of the others from the
-// stack stall (a third of the time a big file took there).
+// stack stall (a third of the time a big file took there). Forced in optimized builds only:
+// unoptimized, each inlined copy keeps stack slots of its own, and a thousand levels of nesting
+// would no longer fit the stack of a Windows thread.
+#if defined(__OPTIMIZE__)
+#define VESK_LSO_INLINE [[gnu::always_inline]] inline
+#else
+#define VESK_LSO_INLINE inline
+#endif
 
 // Containers and externalizable wrappers count as levels; scalars do not.
 inline bool Reader::Enter(std::size_t at, const Slot* slot) { return depth_ < kMaxDepth || TooDeep(at, slot); }
@@ -175,7 +182,7 @@ inline Item Reader::MakeItem(const Slot& slot, Tag tag, std::size_t valueAt, boo
   return Item::Make(keyed ? slot.keyAt : static_cast<std::uint32_t>(valueAt), tag, slot.key, amf3, switched);
 }
 
-[[gnu::always_inline]] inline bool Reader::Scalar(const Slot& slot, std::size_t valueAt, bool amf3, bool switched, Kind kind, bool alone) {
+VESK_LSO_INLINE bool Reader::Scalar(const Slot& slot, std::size_t valueAt, bool amf3, bool switched, Kind kind, bool alone) {
   Frame& frame = frames_.back();
   // What an externalizable wrapper stands for is one value of its own, never part of a run.
   const bool runnable = slot.key == KeyForm::None && !alone && Runnable(kind) &&
@@ -205,7 +212,7 @@ inline Item Reader::MakeItem(const Slot& slot, Tag tag, std::size_t valueAt, boo
   return true;
 }
 
-[[gnu::always_inline]] inline bool Reader::Open(const Slot& slot, Tag tag, std::size_t valueAt, bool amf3, bool switched) {
+VESK_LSO_INLINE bool Reader::Open(const Slot& slot, Tag tag, std::size_t valueAt, bool amf3, bool switched) {
   if (!Enter(valueAt, &slot) || !Charge(ItemCost(slot), valueAt, &slot)) return false;
   frames_.back().run = kNoRun;
   frames_.push_back(Frame{static_cast<std::uint32_t>(t_.items.size()), kNoRun});
@@ -231,5 +238,7 @@ inline bool Reader::Reference(const Slot& slot, std::size_t valueAt, bool amf3, 
   frames_.back().run = kNoRun;
   return true;
 }
+
+#undef VESK_LSO_INLINE
 
 }  // namespace vesk::lso::detail
